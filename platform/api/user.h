@@ -94,12 +94,6 @@ typedef struct tagCREATESTRUCTW {
 #define WS_VISIBLE 0x10000000L
 #define WS_DISABLED 0x08000000L
 
-// Error codes of the window calls (winerror.h values).
-#define ERROR_TLW_WITH_WSCHILD 1406L
-#define ERROR_CANNOT_FIND_WND_CLASS 1407L
-#define ERROR_CLASS_ALREADY_EXISTS 1410L
-#define ERROR_INVALID_INDEX 1413L
-
 ATOM WINAPI RegisterClassW(const WNDCLASSW* lpWndClass);
 HWND WINAPI CreateWindowExW(DWORD dwExStyle, LPCWSTR lpClassName, LPCWSTR lpWindowName,
                             DWORD dwStyle, int X, int Y, int nWidth, int nHeight,

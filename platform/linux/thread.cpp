@@ -8,6 +8,7 @@
 #include "platform/linux/errors.h"
 #include "platform/linux/syscalls.h"
 #include "platform/linux/waitable.h"
+#include "platform/linux/window_internal.h"
 
 namespace platform {
 namespace {
@@ -32,6 +33,9 @@ void* RunThread(void* raw)
         std::lock_guard<std::mutex> lock(start->thread->mutex);
         start->thread->exitCode = exitCode;
     }
+    // A thread's windows and its queue go before the thread counts as ended,
+    // so whoever waited for it never meets them.
+    CloseCurrentThreadQueue();
     start->thread->Signal();
     delete start;
     return nullptr;

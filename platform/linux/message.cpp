@@ -1,0 +1,329 @@
+// Message queues: sent and posted messages, the calls that retrieve and
+// dispatch them, and what a thread's exit does to its queue.
+#include <algorithm>
+#include <chrono>
+
+#include "platform/api/kernel.h"
+#include "platform/linux/errors.h"
+#include "platform/linux/window_internal.h"
+
+namespace platform {
+namespace {
+
+// GetMessageW's filter for thread messages only (hwnd NULL in the MSG).
+const HWND kThreadMessagesOnly = reinterpret_cast<HWND>(LONG_PTR(-1));
+
+void CloseQueue(MessageQueue& queue);
+
+// Owns the calling thread's queue; its destructor runs when the thread exits.
+struct ThreadQueueHolder {
+    std::shared_ptr<MessageQueue> queue;
+    ~ThreadQueueHolder()
+    {
+        if (queue)
+            CloseQueue(*queue);
+    }
+};
+
+thread_local ThreadQueueHolder t_queueHolder;
+
+DWORD MessageTime()
+{
+    auto now = std::chrono::steady_clock::now().time_since_epoch();
+    return DWORD(std::chrono::duration_cast<std::chrono::milliseconds>(now).count());
+}
+
+MSG MakeMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    return MSG{hwnd, message, wParam, lParam, MessageTime(), POINT{0, 0}};
+}
+
+void ReplyLocked(SentMessage& sent, LRESULT result)
+{
+    sent.result = result;
+    sent.replied = true;
+    sent.sender->wakeUp.notify_all();
+}
+
+void ReleaseAllSendersLocked(MessageQueue& queue)
+{
+    for (auto& sent : queue.incomingSent)
+        ReplyLocked(*sent, 0);
+    queue.incomingSent.clear();
+}
+
+// Windows are forgotten without their procedures being called: by now the
+// thread's own objects, which the procedures may refer to, are gone.
+void CloseQueue(MessageQueue& queue)
+{
+    std::lock_guard<std::mutex> guard(UserLock());
+    ReleaseAllSendersLocked(queue);
+    queue.posted.clear();
+    RemoveWindowsOfQueueLocked(queue);
+}
+
+void PostLocked(MessageQueue& queue, const MSG& msg)
+{
+    queue.posted.push_back(msg);
+    ++queue.arrivals;
+    queue.wakeUp.notify_all();
+}
+
+// ---- Sending to another thread.
+
+// Puts sent in the queue of its window's thread and returns true, for the
+// caller to wait for the reply. Returns false when there is none to wait
+// for: the window is the calling thread's own (*sameThread set), or is no
+// window at all (last error set).
+bool QueueSentMessage(const std::shared_ptr<SentMessage>& sent, bool* sameThread)
+{
+    std::lock_guard<std::mutex> guard(UserLock());
+    Window* window = FindWindowLocked(sent->hwnd);
+    if (!window) {
+        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+        return false;
+    }
+    *sameThread = window->queue == sent->sender;
+    if (*sameThread)
+        return false;
+    window->queue->incomingSent.push_back(sent);
+    window->queue->wakeUp.notify_all();
+    return true;
+}
+
+// Waits for the reply, handling meanwhile what others send to this thread,
+// so that two threads sending to each other never wait for each other.
+LRESULT WaitForReply(MessageQueue& me, const SentMessage& sent)
+{
+    std::unique_lock<std::mutex> lock(UserLock());
+    while (!sent.replied) {
+        if (me.incomingSent.empty()) {
+            me.wakeUp.wait(lock);
+            continue;
+        }
+        lock.unlock();
+        DispatchIncomingSentMessages();
+        lock.lock();
+    }
+    return sent.result;
+}
+
+std::shared_ptr<SentMessage> TakeIncomingSent(MessageQueue& me)
+{
+    std::lock_guard<std::mutex> guard(UserLock());
+    if (me.incomingSent.empty())
+        return nullptr;
+    std::shared_ptr<SentMessage> sent = me.incomingSent.front();
+    me.incomingSent.pop_front();
+    return sent;
+}
+
+// ---- Retrieving posted messages.
+
+struct Filter {
+    HWND hwnd;
+    UINT first;
+    UINT last;
+};
+
+bool FilterWindowIsValid(HWND hwnd)
+{
+    if (!hwnd || hwnd == kThreadMessagesOnly)
+        return true;
+    std::lock_guard<std::mutex> guard(UserLock());
+    return FindWindowLocked(hwnd) != nullptr;
+}
+
+bool MatchesWindowLocked(HWND filter, HWND hwnd)
+{
+    if (!filter)
+        return true;
+    if (filter == kThreadMessagesOnly)
+        return hwnd == nullptr;
+    return hwnd == filter || IsDescendantLocked(hwnd, filter);
+}
+
+bool MatchesRange(const Filter& filter, UINT message)
+{
+    if (filter.first == 0 && filter.last == 0)
+        return true;
+    return message >= filter.first && message <= filter.last;
+}
+
+// WM_QUIT from PostQuitMessage comes only when no posted message matches,
+// whatever the number range, and only to filters that take thread messages.
+bool TakeQuitLocked(MessageQueue& me, const Filter& filter, MSG* msg, bool remove)
+{
+    if (!me.quitPosted || !MatchesWindowLocked(filter.hwnd, nullptr))
+        return false;
+    *msg = MakeMessage(nullptr, WM_QUIT, WPARAM(me.quitCode), 0);
+    if (remove)
+        me.quitPosted = false;
+    return true;
+}
+
+bool TakePosted(MessageQueue& me, const Filter& filter, MSG* msg, bool remove)
+{
+    std::lock_guard<std::mutex> guard(UserLock());
+    me.arrivalsSeen = me.arrivals;
+    auto found = std::find_if(me.posted.begin(), me.posted.end(), [&](const MSG& m) {
+        return MatchesWindowLocked(filter.hwnd, m.hwnd) && MatchesRange(filter, m.message);
+    });
+    if (found == me.posted.end())
+        return TakeQuitLocked(me, filter, msg, remove);
+    *msg = *found;
+    if (remove)
+        me.posted.erase(found);
+    return true;
+}
+
+enum class PeekResult { Found, None, BadWindow };
+
+PeekResult Peek(MSG* msg, const Filter& filter, bool remove)
+{
+    if (!FilterWindowIsValid(filter.hwnd))
+        return PeekResult::BadWindow;
+    DispatchIncomingSentMessages();
+    // A handler may just have destroyed the filter window.
+    if (!FilterWindowIsValid(filter.hwnd))
+        return PeekResult::BadWindow;
+    return TakePosted(*CurrentThreadQueue(), filter, msg, remove) ? PeekResult::Found
+                                                                   : PeekResult::None;
+}
+
+}  // namespace
+
+std::shared_ptr<MessageQueue> CurrentThreadQueue()
+{
+    auto& holder = t_queueHolder;
+    if (!holder.queue) {
+        holder.queue = std::make_shared<MessageQueue>();
+        holder.queue->threadId = GetCurrentThreadId();
+    }
+    return holder.queue;
+}
+
+void CloseCurrentThreadQueue()
+{
+    auto& holder = t_queueHolder;
+    if (holder.queue)
+        CloseQueue(*holder.queue);
+    holder.queue.reset();
+}
+
+void ForgetWindowMessagesLocked(MessageQueue& queue, HWND hwnd)
+{
+    auto& posted = queue.posted;
+    posted.erase(std::remove_if(posted.begin(), posted.end(),
+                                [hwnd](const MSG& m) { return m.hwnd == hwnd; }),
+                 posted.end());
+    auto& sent = queue.incomingSent;
+    for (auto& s : sent) {
+        if (s->hwnd == hwnd)
+            ReplyLocked(*s, 0);
+    }
+    sent.erase(std::remove_if(sent.begin(), sent.end(),
+                              [](const std::shared_ptr<SentMessage>& s) { return s->replied; }),
+               sent.end());
+}
+
+void DispatchIncomingSentMessages()
+{
+    std::shared_ptr<MessageQueue> me = CurrentThreadQueue();
+    while (std::shared_ptr<SentMessage> sent = TakeIncomingSent(*me)) {
+        LRESULT result = CallWindowProcedure(sent->hwnd, sent->message, sent->wParam, sent->lParam);
+        std::lock_guard<std::mutex> guard(UserLock());
+        ReplyLocked(*sent, result);
+    }
+}
+
+bool WaitForQueueInput(DWORD timeoutMs)
+{
+    std::shared_ptr<MessageQueue> me = CurrentThreadQueue();
+    std::unique_lock<std::mutex> lock(UserLock());
+    auto arrived = [&me] { return !me->incomingSent.empty() || me->arrivals != me->arrivalsSeen; };
+    if (timeoutMs == INFINITE)
+        me->wakeUp.wait(lock, arrived);
+    else if (!me->wakeUp.wait_for(lock, std::chrono::milliseconds(timeoutMs), arrived))
+        return false;
+    me->arrivalsSeen = me->arrivals;
+    return true;
+}
+
+}  // namespace platform
+
+using namespace platform;
+
+LRESULT WINAPI SendMessageW(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam)
+{
+    std::shared_ptr<MessageQueue> me = CurrentThreadQueue();
+    auto sent = std::make_shared<SentMessage>(SentMessage{hWnd, Msg, wParam, lParam, 0, false, me});
+    bool sameThread = false;
+    if (QueueSentMessage(sent, &sameThread))
+        return WaitForReply(*me, *sent);
+    return sameThread ? CallWindowProcedure(hWnd, Msg, wParam, lParam) : 0;
+}
+
+BOOL WINAPI PostMessageW(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam)
+{
+    // No window: a message for the calling thread itself.
+    std::shared_ptr<MessageQueue> target = hWnd ? nullptr : CurrentThreadQueue();
+    std::lock_guard<std::mutex> guard(UserLock());
+    if (hWnd) {
+        Window* window = FindWindowLocked(hWnd);
+        if (!window)
+            return Fail(ERROR_INVALID_WINDOW_HANDLE);
+        target = window->queue;
+    }
+    PostLocked(*target, MakeMessage(hWnd, Msg, wParam, lParam));
+    return TRUE;
+}
+
+void WINAPI PostQuitMessage(int nExitCode)
+{
+    std::shared_ptr<MessageQueue> me = CurrentThreadQueue();
+    std::lock_guard<std::mutex> guard(UserLock());
+    me->quitPosted = true;
+    me->quitCode = nExitCode;
+    ++me->arrivals;
+}
+
+BOOL WINAPI PeekMessageW(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFilterMax,
+                         UINT wRemoveMsg)
+{
+    if (!lpMsg)
+        return Fail(ERROR_INVALID_PARAMETER);
+    if (wRemoveMsg & ~(PM_REMOVE | PM_NOYIELD))
+        return Fail(ERROR_INVALID_FLAGS);  // the PM_QS_ kinds of message are not kept apart
+    PeekResult result = Peek(lpMsg, {hWnd, wMsgFilterMin, wMsgFilterMax}, wRemoveMsg & PM_REMOVE);
+    if (result == PeekResult::BadWindow)
+        return Fail(ERROR_INVALID_WINDOW_HANDLE);
+    return result == PeekResult::Found;
+}
+
+BOOL WINAPI GetMessageW(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFilterMax)
+{
+    if (!lpMsg) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return -1;
+    }
+    for (;;) {
+        switch (Peek(lpMsg, {hWnd, wMsgFilterMin, wMsgFilterMax}, true)) {
+        case PeekResult::Found: return lpMsg->message != WM_QUIT;
+        case PeekResult::BadWindow: SetLastError(ERROR_INVALID_WINDOW_HANDLE); return -1;
+        case PeekResult::None: WaitForQueueInput(INFINITE); break;
+        }
+    }
+}
+
+BOOL WINAPI TranslateMessage(const MSG*)
+{
+    return FALSE;  // no keyboard input to translate into characters yet
+}
+
+LRESULT WINAPI DispatchMessageW(const MSG* lpMsg)
+{
+    if (!lpMsg || !lpMsg->hwnd)
+        return 0;
+    return CallWindowProcedure(lpMsg->hwnd, lpMsg->message, lpMsg->wParam, lpMsg->lParam);
+}

@@ -1,0 +1,109 @@
+// What the window table and the message queues share inside the platform
+// layer, and the calls that dialogs, message boxes and other modal loops
+// build on.
+//
+// One lock (UserLock) guards the window table, the classes and every queue,
+// so that destroying a window, posting to it and releasing its senders can
+// never interleave. Window procedures are always called with it released.
+#pragma once
+
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "platform/api/user.h"
+
+namespace platform {
+
+struct MessageQueue;
+
+// A message sent from another thread, waiting for its owner to handle it.
+struct SentMessage {
+    HWND hwnd = nullptr;
+    UINT message = 0;
+    WPARAM wParam = 0;
+    LPARAM lParam = 0;
+    LRESULT result = 0;
+    bool replied = false;
+    std::shared_ptr<MessageQueue> sender;
+};
+
+// One per thread, made on the thread's first window or message call.
+struct MessageQueue {
+    DWORD threadId = 0;
+    std::condition_variable wakeUp;  // a sent message or a reply arrived, or a post
+    std::deque<MSG> posted;
+    std::deque<std::shared_ptr<SentMessage>> incomingSent;
+    bool quitPosted = false;
+    int quitCode = 0;
+    // Posts since the thread last looked, so waiting for "something new"
+    // does not spin on posted messages a filter left behind.
+    uint64_t arrivals = 0;
+    uint64_t arrivalsSeen = 0;
+};
+
+struct Window {
+    HWND hwnd = nullptr;
+    std::shared_ptr<MessageQueue> queue;  // the owner thread's
+    DWORD threadId = 0;
+    std::u16string className;
+    WNDPROC wndProc = nullptr;
+    std::u16string text;
+    DWORD style = 0;  // WS_DISABLED here is the enabled flag, as on Windows
+    DWORD exStyle = 0;
+    LONG_PTR id = 0;  // hMenu of a child window
+    HWND parent = nullptr;
+    HWND owner = nullptr;  // hWndParent of a window that is not a child
+    LONG_PTR userData = 0;
+    RECT rect = {};  // as given at creation, relative to the parent
+    std::vector<BYTE> extraBytes;  // the class's cbWndExtra
+    bool destroying = false;
+
+    bool IsEnabled() const { return (style & WS_DISABLED) == 0; }
+    void SetEnabled(bool enabled)
+    {
+        style = enabled ? (style & ~DWORD(WS_DISABLED)) : (style | DWORD(WS_DISABLED));
+    }
+};
+
+std::mutex& UserLock();
+
+// ---- Window table (window.cpp); the Locked calls need UserLock held.
+
+// The window, or null for a null, unknown or destroyed handle.
+Window* FindWindowLocked(HWND hwnd);
+// Whether window is a child, grandchild, ... of ancestor.
+bool IsDescendantLocked(HWND window, HWND ancestor);
+// Forgets every window of a thread that has exited, without calling their
+// procedures: the objects they refer to died with the thread.
+void RemoveWindowsOfQueueLocked(const MessageQueue& queue);
+// Calls hwnd's window procedure on the calling thread. Returns its result,
+// or 0 with ERROR_INVALID_WINDOW_HANDLE when hwnd is not a window.
+LRESULT CallWindowProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+
+// ---- Message queues (message.cpp).
+
+// The calling thread's queue, made on first use.
+std::shared_ptr<MessageQueue> CurrentThreadQueue();
+// Does now what the thread's exit does to its queue: releases its waiting
+// senders with 0 and forgets its windows. For a thread start routine to
+// call before the thread counts as ended.
+void CloseCurrentThreadQueue();
+// Drops the posted messages of a window that goes away and releases its
+// pending senders with result 0.
+void ForgetWindowMessagesLocked(MessageQueue& queue, HWND hwnd);
+
+// For modal loops: runs every message that other threads have sent to the
+// calling thread's windows, including those that arrive meanwhile.
+void DispatchIncomingSentMessages();
+// For modal loops: blocks until a message is sent to the calling thread or
+// something is posted to it since it last looked (PeekMessageW, GetMessageW
+// or this call), or until timeoutMs passes (INFINITE: no limit). Does not
+// handle what arrived. Returns true for an arrival, false on time-out.
+bool WaitForQueueInput(DWORD timeoutMs);
+
+}  // namespace platform
