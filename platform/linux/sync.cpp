@@ -71,7 +71,12 @@ DWORD WINAPI WaitForSingleObject(HANDLE hHandle, DWORD dwMilliseconds)
         return WAIT_FAILED;
     std::unique_lock<std::mutex> lock(object->mutex);
     auto isSignalled = [&] { return object->signalled; };
-    if (dwMilliseconds == INFINITE) {
+    // A zero time-out is a poll (the worker's stop test after every range):
+    // it must not go to the kernel.
+    if (dwMilliseconds == 0) {
+        if (!isSignalled())
+            return WAIT_TIMEOUT;
+    } else if (dwMilliseconds == INFINITE) {
         object->changed.wait(lock, isSignalled);
     } else if (!object->changed.wait_for(lock, std::chrono::milliseconds(dwMilliseconds), isSignalled)) {
         return WAIT_TIMEOUT;
