@@ -24,7 +24,8 @@ DWORD ErrorFromErrno(int err)
 {
     switch (err) {
     case 0: return NO_ERROR;
-    case ENOENT: return ERROR_FILE_NOT_FOUND;
+    case ENOENT:
+    case ENXIO: return ERROR_FILE_NOT_FOUND;  // ENXIO: a pipe with nobody at the other end
     case ENOTDIR: return ERROR_PATH_NOT_FOUND;
     case EACCES:
     case EPERM:

@@ -154,7 +154,9 @@ HANDLE CreateAlways(const std::string& path, DWORD access, DWORD share)
     int fd = sys::open(path.c_str(), OpenFlags(access) | O_CREAT | O_EXCL, 0666);
     if (fd >= 0) {
         HANDLE handle = AdoptDescriptor(fd, access, share);
-        if (handle != INVALID_HANDLE_VALUE)
+        if (handle == INVALID_HANDLE_VALUE)
+            sys::unlink(path.c_str());  // a file nobody can use is not left behind
+        else
             SetLastError(NO_ERROR);
         return handle;
     }
@@ -178,9 +180,9 @@ BOOL FailOverlapped()
     return Fail(ERROR_INVALID_PARAMETER);  // all input and output here is synchronous
 }
 
-// Moves the file pointer. Returns false with the last error set when the new
-// position would be negative or cannot be computed.
-bool MoveFilePointer(FileObject& file, LONGLONG distance, DWORD method, LONGLONG* newPosition)
+// Computes where a move of the file pointer would land. Returns false with
+// the last error set when the target would be negative or cannot be computed.
+bool TargetPosition(FileObject& file, LONGLONG distance, DWORD method, LONGLONG* target)
 {
     LONGLONG base;
     switch (method) {
@@ -200,13 +202,10 @@ bool MoveFilePointer(FileObject& file, LONGLONG distance, DWORD method, LONGLONG
     default:
         return Fail(ERROR_INVALID_PARAMETER);
     }
-    LONGLONG target;
-    if (__builtin_add_overflow(base, distance, &target))
+    if (__builtin_add_overflow(base, distance, target))
         return Fail(ERROR_INVALID_PARAMETER);
-    if (target < 0)
+    if (*target < 0)
         return Fail(ERROR_NEGATIVE_SEEK);
-    file.position.store(target);
-    *newPosition = target;
     return true;
 }
 
@@ -350,14 +349,15 @@ DWORD WINAPI SetFilePointer(HANDLE hFile, LONG lDistanceToMove, PLONG lpDistance
                                          (DWORD)lDistanceToMove)
                             : (LONGLONG)lDistanceToMove;
     LONGLONG position;
-    if (!MoveFilePointer(*file, distance, dwMoveMethod, &position))
+    if (!TargetPosition(*file, distance, dwMoveMethod, &position))
         return INVALID_SET_FILE_POINTER;
-    if (lpDistanceToMoveHigh)
-        *lpDistanceToMoveHigh = (LONG)(position >> 32);
-    else if (position > (LONGLONG)0xFFFFFFFE) {
+    if (!lpDistanceToMoveHigh && position > (LONGLONG)0xFFFFFFFE) {
         Fail(ERROR_INVALID_PARAMETER);  // the new position has no room in the result
         return INVALID_SET_FILE_POINTER;
     }
+    file->position.store(position);
+    if (lpDistanceToMoveHigh)
+        *lpDistanceToMoveHigh = (LONG)(position >> 32);
     SetLastError(NO_ERROR);
     return (DWORD)position;
 }
@@ -369,8 +369,9 @@ BOOL WINAPI SetFilePointerEx(HANDLE hFile, LARGE_INTEGER liDistanceToMove,
     if (!file)
         return FALSE;
     LONGLONG position;
-    if (!MoveFilePointer(*file, liDistanceToMove.QuadPart, dwMoveMethod, &position))
+    if (!TargetPosition(*file, liDistanceToMove.QuadPart, dwMoveMethod, &position))
         return FALSE;
+    file->position.store(position);
     if (lpNewFilePointer)
         lpNewFilePointer->QuadPart = position;
     return TRUE;
