@@ -348,7 +348,7 @@ DWORD WINAPI SetFilePointer(HANDLE hFile, LONG lDistanceToMove, PLONG lpDistance
                             ? (LONGLONG)(((ULONGLONG)(DWORD)*lpDistanceToMoveHigh << 32) |
                                          (DWORD)lDistanceToMove)
                             : (LONGLONG)lDistanceToMove;
-    LONGLONG position;
+    LONGLONG position = 0;
     if (!TargetPosition(*file, distance, dwMoveMethod, &position))
         return INVALID_SET_FILE_POINTER;
     if (!lpDistanceToMoveHigh && position > (LONGLONG)0xFFFFFFFE) {
@@ -368,7 +368,7 @@ BOOL WINAPI SetFilePointerEx(HANDLE hFile, LARGE_INTEGER liDistanceToMove,
     auto file = LookupFile(hFile, 0);
     if (!file)
         return FALSE;
-    LONGLONG position;
+    LONGLONG position = 0;
     if (!TargetPosition(*file, liDistanceToMove.QuadPart, dwMoveMethod, &position))
         return FALSE;
     file->position.store(position);
