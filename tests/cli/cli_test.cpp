@@ -172,17 +172,20 @@ TEST_F(CliTest, InterruptStopsTheJobAndLeavesThePartialCopy)
         ranges.push_back({i * 128 * KiB, 64 * KiB});
     test::WriteSparseFile(source + "/big.img", 512 * MiB, ranges);
 
-    bool interrupted = false;
-    test::ProcessResult result = Cli({source, target}, [&](pid_t pid, const std::string& out) {
-        if (!interrupted && out.find("中...") != std::string::npos) {
-            kill(pid, SIGINT);
-            interrupted = true;
-        }
-    });
-    EXPECT_EQ(result.exitStatus, 130) << result.out;
-    EXPECT_EQ(Lines(result.out).back(), "复制" + source + "\\big.img错误,(错误号:0)");
-    EXPECT_EQ(test::SizeOf(target + "/big.img"), 512 * MiB);
-    EXPECT_LT(test::DataRangesOf(target + "/big.img").size(), ranges.size());
+    for (int signalNumber : {SIGINT, SIGTERM}) {
+        SCOPED_TRACE(strsignal(signalNumber));
+        bool sent = false;
+        test::ProcessResult result = Cli({source, target}, [&](pid_t pid, const std::string& out) {
+            if (!sent && out.find("中...") != std::string::npos) {
+                kill(pid, signalNumber);
+                sent = true;
+            }
+        });
+        EXPECT_EQ(result.exitStatus, 130) << result.out;
+        EXPECT_EQ(Lines(result.out).back(), "复制" + source + "\\big.img错误,(错误号:0)");
+        EXPECT_EQ(test::SizeOf(target + "/big.img"), 512 * MiB);
+        EXPECT_LT(test::DataRangesOf(target + "/big.img").size(), ranges.size());
+    }
 }
 
 TEST_F(CliTest, ATerminalGetsOneLineRedrawnInPlace)
