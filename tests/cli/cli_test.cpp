@@ -18,10 +18,11 @@
 namespace {
 
 using test::DataRange;
+using test::GiB;
+using test::KiB;
+using test::MiB;
 using test::W;
 
-const int64_t KiB = 1024;
-const int64_t MiB = 1024 * KiB;
 const char kCli[] = CORVANE_CLI_PATH;
 
 std::vector<std::string> Lines(const std::string& text)

@@ -15,11 +15,11 @@ using platform::faults::FailNth;
 using platform::faults::ShortNth;
 using platform::sys::Call;
 using test::DataRange;
+using test::GiB;
+using test::KiB;
+using test::MiB;
 using test::W;
 
-const int64_t KiB = 1024;
-const int64_t MiB = 1024 * KiB;
-const int64_t GiB = 1024 * MiB;
 
 std::vector<DataRange> AsRanges(const AllocatedRangeList& list)
 {

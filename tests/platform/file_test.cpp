@@ -22,10 +22,14 @@
 #include "platform/linux/syscalls.h"
 #include "platform/winapi.h"
 #include "tests/support/sparse_files.h"
+#include "tests/support/scoped_handle.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/wide.h"
 
 namespace {
+
+using test::ContentOf;
+using test::ScopedHandle;
 
 using platform::sys::Call;
 namespace faults = platform::faults;
@@ -34,35 +38,9 @@ const DWORD kReadWrite = GENERIC_READ | GENERIC_WRITE;
 const DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE;
 const DWORD kNotAnError = 0xDEADBEEF;  // set before a call that must set the last error itself
 
-class ScopedHandle {
-public:
-    explicit ScopedHandle(HANDLE handle) : m_handle(handle) {}
-    ~ScopedHandle()
-    {
-        if (valid())
-            CloseHandle(m_handle);
-    }
-    ScopedHandle(const ScopedHandle&) = delete;
-    ScopedHandle& operator=(const ScopedHandle&) = delete;
-
-    HANDLE get() const { return m_handle; }
-    bool valid() const { return m_handle != INVALID_HANDLE_VALUE && m_handle != NULL; }
-
-private:
-    HANDLE m_handle;
-};
-
 HANDLE Open(const std::string& path, DWORD access, DWORD disposition, DWORD share = kShareAll)
 {
     return CreateFileW(test::W(path).c_str(), access, share, NULL, disposition, 0, NULL);
-}
-
-std::string ContentOf(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream content;
-    content << in.rdbuf();
-    return content.str();
 }
 
 std::vector<std::string> TemporariesIn(const std::string& folder)
@@ -466,7 +444,7 @@ TEST(FileAttributeSparse, PresentExactlyWhenAHoleLiesBeforeTheEnd)
 // ---------------------------------------------------------------------------
 // FSCTL_QUERY_ALLOCATED_RANGES over a file with three data ranges.
 
-const LONGLONG KiB = 1024;
+using test::KiB;
 
 FILE_ALLOCATED_RANGE_BUFFER Range(LONGLONG offset, LONGLONG length)
 {

@@ -13,44 +13,20 @@
 
 #include "platform/winapi.h"
 #include "tests/support/sparse_files.h"
+#include "tests/support/scoped_handle.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/wide.h"
 
 namespace {
 
+using test::ContentOf;
+using test::ScopedHandle;
+
 const char kOriginal[] = "original bytes";
-
-class ScopedHandle {
-public:
-    explicit ScopedHandle(HANDLE handle) : m_handle(handle) {}
-    ~ScopedHandle() { Close(); }
-    ScopedHandle(const ScopedHandle&) = delete;
-    ScopedHandle& operator=(const ScopedHandle&) = delete;
-
-    HANDLE get() const { return m_handle; }
-    bool valid() const { return m_handle != INVALID_HANDLE_VALUE; }
-    void Close()
-    {
-        if (valid())
-            CloseHandle(m_handle);
-        m_handle = INVALID_HANDLE_VALUE;
-    }
-
-private:
-    HANDLE m_handle;
-};
 
 HANDLE Open(const std::string& path, DWORD access, DWORD share, DWORD disposition = OPEN_EXISTING)
 {
     return CreateFileW(test::W(path).c_str(), access, share, NULL, disposition, 0, NULL);
-}
-
-std::string ContentOf(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream content;
-    content << in.rdbuf();
-    return content.str();
 }
 
 std::string ReadThrough(HANDLE file)

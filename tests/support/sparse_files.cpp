@@ -6,6 +6,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <fstream>
+#include <sstream>
 
 namespace test {
 namespace {
@@ -95,6 +97,14 @@ int64_t SizeOf(const std::string& path)
 {
     struct stat st;
     return stat(path.c_str(), &st) == 0 ? st.st_size : -1;
+}
+
+std::string ContentOf(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream content;
+    content << in.rdbuf();
+    return content.str();
 }
 
 bool SameBytes(const std::string& a, const std::string& b)

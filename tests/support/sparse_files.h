@@ -8,6 +8,10 @@
 
 namespace test {
 
+const int64_t KiB = 1024;
+const int64_t MiB = 1024 * KiB;
+const int64_t GiB = 1024 * MiB;
+
 struct DataRange {
     int64_t offset;
     int64_t length;
@@ -29,6 +33,9 @@ void WriteDenseFile(const std::string& path, const std::string& content);
 std::vector<DataRange> DataRangesOf(const std::string& path);
 
 int64_t SizeOf(const std::string& path);
+
+// The whole content of a small file.
+std::string ContentOf(const std::string& path);
 
 // Whether two files have the same size and the same bytes.
 bool SameBytes(const std::string& a, const std::string& b);
