@@ -41,7 +41,7 @@ private:
     bool m_truncated = false;
 };
 
-struct Spec {
+struct FieldFormat {
     bool leftAlign = false;
     bool zeroPad = false;
     size_t width = 0;
@@ -58,18 +58,18 @@ std::u16string Digits(unsigned long long value, unsigned base)
     return digits;
 }
 
-void PutField(BoundedWriter& out, const Spec& spec, const char16_t* sign, const char16_t* text,
+void PutField(BoundedWriter& out, const FieldFormat& field, const char16_t* sign, const char16_t* text,
               size_t length)
 {
     size_t signLength = sign[0] ? 1 : 0;
-    size_t padding = spec.width > length + signLength ? spec.width - length - signLength : 0;
-    if (!spec.leftAlign && !spec.zeroPad)
+    size_t padding = field.width > length + signLength ? field.width - length - signLength : 0;
+    if (!field.leftAlign && !field.zeroPad)
         out.Pad(u' ', padding);
     out.Put(sign, signLength);
-    if (!spec.leftAlign && spec.zeroPad)
+    if (!field.leftAlign && field.zeroPad)
         out.Pad(u'0', padding);
     out.Put(text, length);
-    if (spec.leftAlign)
+    if (field.leftAlign)
         out.Pad(u' ', padding);
 }
 
@@ -93,38 +93,38 @@ HRESULT StringCchVPrintfW(LPWSTR pszDest, size_t cchDest, LPCWSTR pszFormat, va_
             out.Put(*p);
             continue;
         }
-        Spec spec;
+        FieldFormat field;
         for (p++; *p == u'-' || *p == u'0'; p++)
-            (*p == u'-' ? spec.leftAlign : spec.zeroPad) = true;
+            (*p == u'-' ? field.leftAlign : field.zeroPad) = true;
         for (; *p >= u'0' && *p <= u'9'; p++)
-            spec.width = spec.width * 10 + (*p - u'0');
+            field.width = field.width * 10 + (*p - u'0');
         switch (*p) {
         case u'%':
             out.Put(u'%');
             break;
         case u'c': {
             char16_t unit = (char16_t)va_arg(argList, int);
-            PutField(out, spec, u"", &unit, 1);
+            PutField(out, field, u"", &unit, 1);
             break;
         }
         case u's': {
             const char16_t* text = va_arg(argList, const char16_t*);
             if (text == nullptr)
                 text = u"(null)";
-            PutField(out, spec, u"", text, Length(text));
+            PutField(out, field, u"", text, Length(text));
             break;
         }
         case u'd':
         case u'i': {
             long long value = va_arg(argList, int);
             std::u16string digits = Digits(value < 0 ? 0ull - (unsigned long long)value : value, 10);
-            PutField(out, spec, value < 0 ? u"-" : u"", digits.c_str(), digits.size());
+            PutField(out, field, value < 0 ? u"-" : u"", digits.c_str(), digits.size());
             break;
         }
         case u'u':
         case u'x': {
             std::u16string digits = Digits(va_arg(argList, unsigned), *p == u'u' ? 10 : 16);
-            PutField(out, spec, u"", digits.c_str(), digits.size());
+            PutField(out, field, u"", digits.c_str(), digits.size());
             break;
         }
         default:
