@@ -26,7 +26,6 @@ FileObject::~FileObject()
 
 namespace {
 
-const DWORD kDataAccess = GENERIC_READ | GENERIC_WRITE;
 const DWORD kAcceptedAttributes = FILE_ATTRIBUTE_NORMAL | FILE_ATTRIBUTE_ARCHIVE;
 
 HANDLE FailHandle(DWORD dwError)

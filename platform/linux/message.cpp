@@ -78,11 +78,9 @@ void PostLocked(MessageQueue& queue, const MSG& msg)
 bool QueueSentMessage(const std::shared_ptr<SentMessage>& sent, bool* sameThread)
 {
     std::lock_guard<std::mutex> guard(UserLock());
-    Window* window = FindWindowLocked(sent->hwnd);
-    if (!window) {
-        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+    Window* window = WindowOrFailLocked(sent->hwnd);
+    if (!window)
         return false;
-    }
     *sameThread = window->queue == sent->sender;
     if (*sameThread)
         return false;
@@ -270,9 +268,9 @@ BOOL WINAPI PostMessageW(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam)
     std::shared_ptr<MessageQueue> target = hWnd ? nullptr : CurrentThreadQueue();
     std::lock_guard<std::mutex> guard(UserLock());
     if (hWnd) {
-        Window* window = FindWindowLocked(hWnd);
+        Window* window = WindowOrFailLocked(hWnd);
         if (!window)
-            return Fail(ERROR_INVALID_WINDOW_HANDLE);
+            return FALSE;
         target = window->queue;
     }
     PostLocked(*target, MakeMessage(hWnd, Msg, wParam, lParam));

@@ -2,12 +2,8 @@
 
 #include <mutex>
 
-#include "platform/api/kernel.h"
-
 namespace platform {
 namespace {
-
-const DWORD kDataAccess = GENERIC_READ | GENERIC_WRITE;
 
 std::mutex& RegistryMutex()
 {

@@ -9,9 +9,13 @@
 #include <map>
 #include <utility>
 
-#include "platform/api/types.h"
+#include "platform/api/kernel.h"
 
 namespace platform {
+
+// The access rights the layer knows; an open without either takes no part
+// in sharing.
+const DWORD kDataAccess = GENERIC_READ | GENERIC_WRITE;
 
 struct FileIdentity {
     dev_t device;

@@ -177,9 +177,9 @@ void AbandonCreation(HWND hwnd)
 BOOL BeginDestruction(HWND hwnd, bool* alreadyGoing)
 {
     std::lock_guard<std::mutex> guard(UserLock());
-    Window* window = FindWindowLocked(hwnd);
+    Window* window = WindowOrFailLocked(hwnd);
     if (!window)
-        return Fail(ERROR_INVALID_WINDOW_HANDLE);
+        return FALSE;
     if (window->queue != CurrentThreadQueue())
         return Fail(ERROR_ACCESS_DENIED);
     *alreadyGoing = window->destroying;
@@ -308,6 +308,14 @@ Window* FindWindowLocked(HWND hwnd)
     return found == windows.end() ? nullptr : found->second.get();
 }
 
+Window* WindowOrFailLocked(HWND hwnd)
+{
+    Window* window = FindWindowLocked(hwnd);
+    if (!window)
+        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+    return window;
+}
+
 bool IsDescendantLocked(HWND window, HWND ancestor)
 {
     for (Window* w = FindWindowLocked(window); w && w->parent; w = FindWindowLocked(w->parent)) {
@@ -333,11 +341,9 @@ LRESULT CallWindowProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
     WNDPROC proc;
     {
         std::lock_guard<std::mutex> guard(UserLock());
-        Window* window = FindWindowLocked(hwnd);
-        if (!window) {
-            SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+        Window* window = WindowOrFailLocked(hwnd);
+        if (!window)
             return 0;
-        }
         proc = window->wndProc ? window->wndProc : DefWindowProcW;
     }
     return proc(hwnd, message, wParam, lParam);
@@ -406,11 +412,9 @@ BOOL WINAPI IsWindow(HWND hWnd)
 DWORD WINAPI GetWindowThreadProcessId(HWND hWnd, LPDWORD lpdwProcessId)
 {
     std::lock_guard<std::mutex> guard(UserLock());
-    Window* window = FindWindowLocked(hWnd);
-    if (!window) {
-        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+    Window* window = WindowOrFailLocked(hWnd);
+    if (!window)
         return 0;
-    }
     if (lpdwProcessId)
         *lpdwProcessId = DWORD(getpid());
     return window->threadId;
@@ -419,11 +423,9 @@ DWORD WINAPI GetWindowThreadProcessId(HWND hWnd, LPDWORD lpdwProcessId)
 LONG_PTR WINAPI GetWindowLongPtrW(HWND hWnd, int nIndex)
 {
     std::lock_guard<std::mutex> guard(UserLock());
-    Window* window = FindWindowLocked(hWnd);
-    if (!window) {
-        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+    Window* window = WindowOrFailLocked(hWnd);
+    if (!window)
         return 0;
-    }
     bool known = false;
     LONG_PTR value = ReadLongLocked(*window, nIndex, &known);
     if (!known)
@@ -434,11 +436,9 @@ LONG_PTR WINAPI GetWindowLongPtrW(HWND hWnd, int nIndex)
 LONG_PTR WINAPI SetWindowLongPtrW(HWND hWnd, int nIndex, LONG_PTR dwNewLong)
 {
     std::lock_guard<std::mutex> guard(UserLock());
-    Window* window = FindWindowLocked(hWnd);
-    if (!window) {
-        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+    Window* window = WindowOrFailLocked(hWnd);
+    if (!window)
         return 0;
-    }
     bool known = false;
     LONG_PTR previous = ReadLongLocked(*window, nIndex, &known);
     if (!known) {

@@ -76,6 +76,8 @@ std::mutex& UserLock();
 
 // The window, or null for a null, unknown or destroyed handle.
 Window* FindWindowLocked(HWND hwnd);
+// The same, setting ERROR_INVALID_WINDOW_HANDLE when there is none.
+Window* WindowOrFailLocked(HWND hwnd);
 // Whether window is a child, grandchild, ... of ancestor.
 bool IsDescendantLocked(HWND window, HWND ancestor);
 // Forgets every window of a thread that has exited, without calling their
