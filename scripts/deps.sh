@@ -14,4 +14,7 @@ ensure_packages() {
     DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq "${missing[@]}" >/dev/null
 }
 
-BUILD_PACKAGES=(cmake g++ make libgtest-dev libgmock-dev)
+# The resource script is compiled with the Windows toolchain's windres,
+# which preprocesses it with the mingw C compiler and its Windows headers.
+BUILD_PACKAGES=(cmake g++ make libgtest-dev libgmock-dev
+                binutils-mingw-w64-i686 gcc-mingw-w64-i686 mingw-w64-i686-dev)
