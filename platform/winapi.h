@@ -14,8 +14,10 @@
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
 #endif
+#include <winsock2.h>
 #include <windows.h>
 #include <winioctl.h>
+#include <commctrl.h>
 #include <shlobj.h>
 #include <process.h>
 #include <tchar.h>
@@ -26,7 +28,10 @@
 #include "platform/api/types.h"
 #include "platform/api/kernel.h"
 #include "platform/api/user.h"
+#include "platform/api/resource.h"
+#include "platform/api/commctrl.h"
 #include "platform/api/shell.h"
+#include "platform/api/winsock.h"
 #include "platform/api/strsafe.h"
 
 #endif

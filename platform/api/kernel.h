@@ -14,6 +14,10 @@ void WINAPI SetLastError(DWORD dwErrCode);
 
 BOOL WINAPI CloseHandle(HANDLE hObject);
 
+// The program's own file: its full path in lpFilename (nSize units with
+// the terminator), cut short with ERROR_INSUFFICIENT_BUFFER when too long.
+DWORD WINAPI GetModuleFileNameW(HMODULE hModule, LPWSTR lpFilename, DWORD nSize);
+
 // Files.
 #define GENERIC_READ 0x80000000u
 #define GENERIC_WRITE 0x40000000u

@@ -2,6 +2,7 @@
 // dispatch them, and what a thread's exit does to its queue.
 #include <algorithm>
 #include <chrono>
+#include <map>
 
 #include "platform/api/kernel.h"
 #include "platform/linux/errors.h"
@@ -26,6 +27,31 @@ struct ThreadQueueHolder {
 };
 
 thread_local ThreadQueueHolder t_queueHolder;
+
+// The queues of the threads that have one, for PostThreadMessageW. Its
+// own lock is taken inside UserLock or alone, never the other way round.
+struct QueueRegistry {
+    std::mutex lock;
+    std::map<DWORD, std::weak_ptr<MessageQueue>> byThread;
+};
+
+QueueRegistry& Registry()
+{
+    static auto* registry = new QueueRegistry;
+    return *registry;
+}
+
+void RegisterQueue(const std::shared_ptr<MessageQueue>& queue)
+{
+    std::lock_guard<std::mutex> guard(Registry().lock);
+    Registry().byThread[queue->threadId] = queue;
+}
+
+void UnregisterQueue(DWORD threadId)
+{
+    std::lock_guard<std::mutex> guard(Registry().lock);
+    Registry().byThread.erase(threadId);
+}
 
 DWORD MessageTime()
 {
@@ -60,6 +86,7 @@ void CloseQueue(MessageQueue& queue)
     ReleaseAllSendersLocked(queue);
     queue.posted.clear();
     RemoveWindowsOfQueueLocked(queue);
+    UnregisterQueue(queue.threadId);
 }
 
 void PostLocked(MessageQueue& queue, const MSG& msg)
@@ -160,6 +187,21 @@ bool TakeQuitLocked(MessageQueue& me, const Filter& filter, MSG* msg, bool remov
     return true;
 }
 
+// WM_PAINT is not queued: it comes, after everything else, for as long as
+// a window of the thread needs painting (BeginPaint ends that).
+bool TakePaintLocked(MessageQueue& me, const Filter& filter, MSG* msg)
+{
+    if (!MatchesRange(filter, WM_PAINT))
+        return false;
+    HWND hwnd = WindowToPaintLocked(me, [&filter](HWND candidate) {
+        return MatchesWindowLocked(filter.hwnd, candidate);
+    });
+    if (!hwnd)
+        return false;
+    *msg = MakeMessage(hwnd, WM_PAINT, 0, 0);
+    return true;
+}
+
 bool TakePosted(MessageQueue& me, const Filter& filter, MSG* msg, bool remove)
 {
     std::lock_guard<std::mutex> guard(UserLock());
@@ -167,8 +209,9 @@ bool TakePosted(MessageQueue& me, const Filter& filter, MSG* msg, bool remove)
     auto found = std::find_if(me.posted.begin(), me.posted.end(), [&](const MSG& m) {
         return MatchesWindowLocked(filter.hwnd, m.hwnd) && MatchesRange(filter, m.message);
     });
-    if (found == me.posted.end())
-        return TakeQuitLocked(me, filter, msg, remove);
+    if (found == me.posted.end()) {
+        return TakeQuitLocked(me, filter, msg, remove) || TakePaintLocked(me, filter, msg);
+    }
     *msg = *found;
     if (remove)
         me.posted.erase(found);
@@ -197,6 +240,7 @@ std::shared_ptr<MessageQueue> CurrentThreadQueue()
     if (!holder.queue) {
         holder.queue = std::make_shared<MessageQueue>();
         holder.queue->threadId = GetCurrentThreadId();
+        RegisterQueue(holder.queue);
     }
     return holder.queue;
 }
@@ -229,7 +273,9 @@ void DispatchIncomingSentMessages()
 {
     std::shared_ptr<MessageQueue> me = CurrentThreadQueue();
     while (std::shared_ptr<SentMessage> sent = TakeIncomingSent(*me)) {
-        LRESULT result = CallWindowProcedure(sent->hwnd, sent->message, sent->wParam, sent->lParam);
+        LRESULT result = sent->task ? sent->task()
+                                    : CallWindowProcedure(sent->hwnd, sent->message, sent->wParam,
+                                                          sent->lParam);
         std::lock_guard<std::mutex> guard(UserLock());
         ReplyLocked(*sent, result);
     }
@@ -248,6 +294,74 @@ bool WaitForQueueInput(DWORD timeoutMs)
     return true;
 }
 
+std::shared_ptr<MessageQueue> QueueOfThreadLocked(DWORD threadId)
+{
+    std::lock_guard<std::mutex> guard(Registry().lock);
+    auto found = Registry().byThread.find(threadId);
+    return found == Registry().byThread.end() ? nullptr : found->second.lock();
+}
+
+LRESULT RunOnWindowThread(HWND hwnd, const std::function<LRESULT()>& task)
+{
+    std::shared_ptr<MessageQueue> me = CurrentThreadQueue();
+    auto sent = std::make_shared<SentMessage>(SentMessage{hwnd, WM_NULL, 0, 0, 0, false, me, task});
+    bool sameThread = false;
+    if (QueueSentMessage(sent, &sameThread))
+        return WaitForReply(*me, *sent);
+    return sameThread ? task() : 0;
+}
+
+namespace {
+
+// Whether the modal loop of hwnd is over; *result is then its result.
+bool ModalLoopEnded(HWND hwnd, INT_PTR* result)
+{
+    std::lock_guard<std::mutex> guard(UserLock());
+    Window* window = FindWindowLocked(hwnd);
+    if (!window || window->destroying) {
+        *result = window && window->modalEnded ? window->modalResult : -1;
+        return true;
+    }
+    *result = window->modalResult;
+    return window->modalEnded;
+}
+
+}  // namespace
+
+INT_PTR RunModalLoop(HWND hwnd, bool dialogKeys)
+{
+    INT_PTR result = 0;
+    while (!ModalLoopEnded(hwnd, &result)) {
+        MSG msg;
+        BOOL got = GetMessageW(&msg, nullptr, 0, 0);
+        if (got == -1)
+            return -1;
+        if (!got) {
+            PostQuitMessage(int(msg.wParam));
+            return ModalLoopEnded(hwnd, &result) ? result : -1;
+        }
+        if (dialogKeys && IsDialogMessageW(hwnd, &msg))
+            continue;
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+    return result;
+}
+
+bool EndModalLoop(HWND hwnd, INT_PTR result)
+{
+    {
+        std::lock_guard<std::mutex> guard(UserLock());
+        Window* window = FindWindowLocked(hwnd);
+        if (!window)
+            return false;
+        window->modalEnded = true;
+        window->modalResult = result;
+    }
+    PostMessageW(hwnd, WM_NULL, 0, 0);  // wakes the loop
+    return true;
+}
+
 }  // namespace platform
 
 using namespace platform;
@@ -255,7 +369,7 @@ using namespace platform;
 LRESULT WINAPI SendMessageW(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam)
 {
     std::shared_ptr<MessageQueue> me = CurrentThreadQueue();
-    auto sent = std::make_shared<SentMessage>(SentMessage{hWnd, Msg, wParam, lParam, 0, false, me});
+    auto sent = std::make_shared<SentMessage>(SentMessage{hWnd, Msg, wParam, lParam, 0, false, me, {}});
     bool sameThread = false;
     if (QueueSentMessage(sent, &sameThread))
         return WaitForReply(*me, *sent);
@@ -274,6 +388,16 @@ BOOL WINAPI PostMessageW(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam)
         target = window->queue;
     }
     PostLocked(*target, MakeMessage(hWnd, Msg, wParam, lParam));
+    return TRUE;
+}
+
+BOOL WINAPI PostThreadMessageW(DWORD idThread, UINT Msg, WPARAM wParam, LPARAM lParam)
+{
+    std::lock_guard<std::mutex> guard(UserLock());
+    std::shared_ptr<MessageQueue> target = QueueOfThreadLocked(idThread);
+    if (!target)
+        return Fail(ERROR_INVALID_THREAD_ID);
+    PostLocked(*target, MakeMessage(nullptr, Msg, wParam, lParam));
     return TRUE;
 }
 
@@ -319,9 +443,35 @@ BOOL WINAPI TranslateMessage(const MSG*)
     return FALSE;  // no keyboard input to translate into characters yet
 }
 
+namespace {
+
+bool IsInputMessage(UINT message)
+{
+    return (message >= WM_KEYFIRST && message <= WM_KEYLAST) ||
+           (message >= WM_MOUSEFIRST && message <= WM_MOUSELAST);
+}
+
+void Validate(HWND hwnd)
+{
+    std::lock_guard<std::mutex> guard(UserLock());
+    if (Window* window = FindWindowLocked(hwnd))
+        window->needsPaint = false;
+}
+
+}  // namespace
+
 LRESULT WINAPI DispatchMessageW(const MSG* lpMsg)
 {
     if (!lpMsg || !lpMsg->hwnd)
         return 0;
-    return CallWindowProcedure(lpMsg->hwnd, lpMsg->message, lpMsg->wParam, lpMsg->lParam);
+    // Input that was on its way when its window was disabled is dropped,
+    // as a disabled window never receives input.
+    if (IsInputMessage(lpMsg->message) && !AcceptsInput(lpMsg->hwnd))
+        return 0;
+    LRESULT result =
+        CallWindowProcedure(lpMsg->hwnd, lpMsg->message, lpMsg->wParam, lpMsg->lParam);
+    // A procedure that did not paint must not get WM_PAINT for ever.
+    if (lpMsg->message == WM_PAINT)
+        Validate(lpMsg->hwnd);
+    return result;
 }

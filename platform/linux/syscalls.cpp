@@ -1,11 +1,13 @@
 #include "platform/linux/syscalls.h"
 
 #include <fcntl.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <condition_variable>
 #include <mutex>
 #include <vector>
 
@@ -17,7 +19,33 @@ struct Fault {
     unsigned nth;     // counted from when the fault was armed
     int err;          // 0: a short transfer instead of a failure
     size_t maxBytes;  // for short transfers
+    bool hold;        // instead: the call waits until released, then runs
 };
+
+// Where a held call waits.
+struct Gate {
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool holding = false;
+    bool released = false;
+};
+
+Gate& TheGate()
+{
+    static Gate gate;
+    return gate;
+}
+
+void WaitAtGate()
+{
+    Gate& gate = TheGate();
+    std::unique_lock<std::mutex> lock(gate.mutex);
+    gate.holding = true;
+    gate.released = false;
+    gate.changed.notify_all();
+    gate.changed.wait(lock, [&gate] { return gate.released; });
+    gate.holding = false;
+}
 
 struct FaultTable {
     std::mutex mutex;
@@ -34,11 +62,9 @@ FaultTable& Faults()
     return table;
 }
 
-// Counts this call of kind and takes the fault armed for it, if any.
-bool TakeFault(sys::Call kind, Fault* taken)
+// Counts this call of kind and finds the fault armed for it, if any.
+bool FindFault(sys::Call kind, Fault* taken)
 {
-    if (!g_armed.load(std::memory_order_acquire))
-        return false;
     FaultTable& table = Faults();
     std::lock_guard<std::mutex> lock(table.mutex);
     unsigned call = ++table.calls[static_cast<int>(kind)];
@@ -49,6 +75,18 @@ bool TakeFault(sys::Call kind, Fault* taken)
             return true;
         }
     }
+    return false;
+}
+
+// Takes the fault armed for this call of kind, if any; a held call waits
+// here and then goes on without a fault.
+bool TakeFault(sys::Call kind, Fault* taken)
+{
+    if (!g_armed.load(std::memory_order_acquire) || !FindFault(kind, taken))
+        return false;
+    if (!taken->hold)
+        return true;
+    WaitAtGate();
     return false;
 }
 
@@ -201,6 +239,11 @@ int pthread_create(pthread_t* thread, void* (*start)(void*), void* arg)
     return ::pthread_create(thread, nullptr, start, arg);
 }
 
+int socket(int domain, int type, int protocol)
+{
+    return Retry(Call::Socket, -1, [&] { return ::socket(domain, type, protocol); });
+}
+
 int CheckFault(Call kind)
 {
     Fault fault;
@@ -213,12 +256,32 @@ namespace faults {
 
 void FailNth(sys::Call kind, unsigned nth, int err)
 {
-    Arm(Fault{kind, nth, err, 0});
+    Arm(Fault{kind, nth, err, 0, false});
 }
 
 void ShortNth(sys::Call kind, unsigned nth, size_t bytes)
 {
-    Arm(Fault{kind, nth, 0, bytes});
+    Arm(Fault{kind, nth, 0, bytes, false});
+}
+
+void HoldNth(sys::Call kind, unsigned nth)
+{
+    Arm(Fault{kind, nth, 0, 0, true});
+}
+
+bool WaitUntilHeld(std::chrono::milliseconds patience)
+{
+    Gate& gate = TheGate();
+    std::unique_lock<std::mutex> lock(gate.mutex);
+    return gate.changed.wait_for(lock, patience, [&gate] { return gate.holding; });
+}
+
+void ReleaseHeld()
+{
+    Gate& gate = TheGate();
+    std::lock_guard<std::mutex> lock(gate.mutex);
+    gate.released = true;
+    gate.changed.notify_all();
 }
 
 void Clear()
@@ -228,6 +291,7 @@ void Clear()
     table.pending.clear();
     std::fill(std::begin(table.calls), std::end(table.calls), 0u);
     g_armed.store(false, std::memory_order_release);
+    ReleaseHeld();
 }
 
 }  // namespace faults

@@ -3,7 +3,8 @@
 // descriptor is gone whatever it returns) and returns like the call itself.
 //
 // Tests can arm faults: the Nth call of a kind from now on fails with a
-// chosen errno, or (reads and writes) moves fewer bytes than asked.
+// chosen errno, or (reads and writes) moves fewer bytes than asked, or
+// waits until the test lets it go on.
 #pragma once
 
 #include <dirent.h>
@@ -11,6 +12,7 @@
 #include <sys/stat.h>
 #include <sys/types.h>
 
+#include <chrono>
 #include <cstddef>
 
 namespace platform {
@@ -31,6 +33,7 @@ enum class Call {
     Opendir,
     Readdir,
     ThreadCreate,
+    Socket,
     NewHandle,  // not a system call: the allocation of a handle-table slot
     Count
 };
@@ -53,6 +56,7 @@ DIR* opendir(const char* path);
 struct dirent* readdir(DIR* dir);
 int closedir(DIR* dir);
 int pthread_create(pthread_t* thread, void* (*start)(void*), void* arg);
+int socket(int domain, int type, int protocol);
 
 // Returns 0, or the errno that an armed fault gives this call of kind.
 int CheckFault(Call kind);
@@ -65,7 +69,12 @@ namespace faults {
 void FailNth(sys::Call kind, unsigned nth, int err);
 // The nth read or write of kind moves at most bytes bytes (0: none).
 void ShortNth(sys::Call kind, unsigned nth, size_t bytes);
-// Disarms every fault and restarts the counts.
+// The nth call of kind waits until ReleaseHeld, then runs as usual.
+void HoldNth(sys::Call kind, unsigned nth);
+// Whether a call is held now, or becomes held within patience.
+bool WaitUntilHeld(std::chrono::milliseconds patience);
+void ReleaseHeld();
+// Disarms every fault, releases a held call and restarts the counts.
 void Clear();
 
 }  // namespace faults

@@ -119,6 +119,7 @@ HWND AddWindowLocked(const NewWindow& made)
     window->owner = made.owner;
     window->rect = {made.cs.x, made.cs.y, made.cs.x + made.cs.cx, made.cs.y + made.cs.cy};
     window->extraBytes.assign(size_t(made.cls.cbWndExtra), 0);
+    window->needsPaint = (window->style & WS_VISIBLE) != 0;
     State().windows[HandleValue(hwnd)] = std::move(window);
     return hwnd;
 }
@@ -210,6 +211,7 @@ void FreeWindowTree(HWND hwnd)
     for (HWND child : ChildrenOf(hwnd))
         FreeWindowTree(child);
     SendMessageW(hwnd, WM_NCDESTROY, 0, 0);
+    NotifyView(hwnd, WindowChange::Destroyed);
     RemoveWindow(hwnd);
 }
 
@@ -267,9 +269,49 @@ size_t TextLength(LPCWSTR text)
 
 void SetText(HWND hwnd, LPCWSTR text)
 {
+    ChangeWindow(hwnd, WindowChange::Text, [text](Window& window) {
+        window.text.assign(text ? text : u"", TextLength(text));
+        return true;
+    });
+}
+
+HICON SetIcon(HWND hwnd, WPARAM which, HICON icon)
+{
+    HICON previous = nullptr;
+    ChangeWindow(hwnd, WindowChange::Icon, [&](Window& window) {
+        HICON& slot = which == ICON_BIG ? window.bigIcon : window.smallIcon;
+        previous = slot;
+        slot = icon;
+        return previous != icon;
+    });
+    return previous;
+}
+
+HICON GetIcon(HWND hwnd, WPARAM which)
+{
     std::lock_guard<std::mutex> guard(UserLock());
-    if (Window* window = FindWindowLocked(hwnd))
-        window->text.assign(text ? text : u"", TextLength(text));
+    Window* window = FindWindowLocked(hwnd);
+    if (!window)
+        return nullptr;
+    return which == ICON_BIG ? window->bigIcon : window->smallIcon;
+}
+
+LRESULT SystemCommand(HWND hwnd, WPARAM command)
+{
+    switch (command & 0xFFF0) {
+    case SC_CLOSE: SendMessageW(hwnd, WM_CLOSE, 0, 0); break;
+    case SC_MINIMIZE: ShowWindow(hwnd, SW_MINIMIZE); break;
+    case SC_RESTORE: ShowWindow(hwnd, SW_RESTORE); break;
+    }
+    return 0;
+}
+
+LRESULT DefaultPaint(HWND hwnd)
+{
+    PAINTSTRUCT ps;
+    if (BeginPaint(hwnd, &ps))
+        EndPaint(hwnd, &ps);
+    return 0;
 }
 
 // Copies as much of the text as fits into buffer (capacity units with the
@@ -325,6 +367,25 @@ bool IsDescendantLocked(HWND window, HWND ancestor)
     return false;
 }
 
+HWND WindowToPaintLocked(const MessageQueue& queue, const std::function<bool(HWND)>& matches)
+{
+    for (auto& entry : State().windows) {
+        const Window& window = *entry.second;
+        if (window.queue.get() == &queue && window.needsPaint && !window.destroying &&
+            (window.style & WS_VISIBLE) && matches(window.hwnd))
+            return window.hwnd;
+    }
+    return nullptr;
+}
+
+std::vector<Window*> AllWindowsLocked()
+{
+    std::vector<Window*> all;
+    for (auto& entry : State().windows)
+        all.push_back(entry.second.get());
+    return all;
+}
+
 void RemoveWindowsOfQueueLocked(const MessageQueue& queue)
 {
     auto& windows = State().windows;
@@ -376,6 +437,7 @@ HWND WINAPI CreateWindowExW(DWORD dwExStyle, LPCWSTR lpClassName, LPCWSTR lpWind
                             DWORD dwStyle, int X, int Y, int nWidth, int nHeight,
                             HWND hWndParent, HMENU hMenu, HINSTANCE hInstance, LPVOID lpParam)
 {
+    RegisterSystemClasses();
     CREATESTRUCTW cs = {lpParam, hInstance, hMenu, hWndParent, nHeight, nWidth, Y, X,
                         LONG(dwStyle), lpWindowName, lpClassName, dwExStyle};
     HWND hwnd = AddWindow(cs, hWndParent);
@@ -387,7 +449,10 @@ HWND WINAPI CreateWindowExW(DWORD dwExStyle, LPCWSTR lpClassName, LPCWSTR lpWind
         return nullptr;
     }
     // WM_CREATE may have destroyed the window itself.
-    return IsWindow(hwnd) ? hwnd : nullptr;
+    if (!IsWindow(hwnd))
+        return nullptr;
+    NotifyView(hwnd, WindowChange::Created);
+    return hwnd;
 }
 
 BOOL WINAPI DestroyWindow(HWND hWnd)
@@ -462,6 +527,11 @@ LRESULT WINAPI DefWindowProcW(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam)
     case WM_GETTEXT: return CopyTextOut(hWnd, reinterpret_cast<WCHAR*>(lParam), size_t(wParam));
     case WM_GETTEXTLENGTH: return TextLengthOf(hWnd);
     case WM_CLOSE: DestroyWindow(hWnd); return 0;
+    case WM_SYSCOMMAND: return SystemCommand(hWnd, wParam);
+    case WM_PAINT: return DefaultPaint(hWnd);
+    case WM_SETICON: return reinterpret_cast<LRESULT>(SetIcon(hWnd, wParam, reinterpret_cast<HICON>(lParam)));
+    case WM_GETICON: return reinterpret_cast<LRESULT>(GetIcon(hWnd, wParam));
+    case WM_QUERYDRAGICON: return reinterpret_cast<LRESULT>(GetIcon(hWnd, ICON_BIG));
     default: return 0;
     }
 }

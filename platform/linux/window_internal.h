@@ -10,12 +10,14 @@
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
 
 #include "platform/api/user.h"
+#include "platform/view.h"
 
 namespace platform {
 
@@ -30,6 +32,9 @@ struct SentMessage {
     LRESULT result = 0;
     bool replied = false;
     std::shared_ptr<MessageQueue> sender;
+    // Set for work that must run on the window's thread instead of a
+    // message to its procedure (see RunOnWindowThread).
+    std::function<LRESULT()> task;
 };
 
 // One per thread, made on the thread's first window or message call.
@@ -44,6 +49,7 @@ struct MessageQueue {
     // does not spin on posted messages a filter left behind.
     uint64_t arrivals = 0;
     uint64_t arrivalsSeen = 0;
+    HWND focus = nullptr;
 };
 
 struct Window {
@@ -59,9 +65,25 @@ struct Window {
     HWND parent = nullptr;
     HWND owner = nullptr;  // hWndParent of a window that is not a child
     LONG_PTR userData = 0;
-    RECT rect = {};  // as given at creation, relative to the parent
+    RECT rect = {};  // screen position of a top-level window, else relative to the parent
     std::vector<BYTE> extraBytes;  // the class's cbWndExtra
     bool destroying = false;
+    bool needsPaint = false;
+    HICON bigIcon = nullptr;
+    HICON smallIcon = nullptr;
+    // A progress bar's state.
+    int rangeLow = 0;
+    int rangeHigh = 100;
+    int position = 0;
+    // A button between a press and its release.
+    bool pressed = false;
+    // A dialog's base units: the pixels of 4 horizontal and 8 vertical
+    // dialog units.
+    SIZE dialogUnits = {};
+    // The modal loop run for this window (a dialog, a message box, a folder
+    // browser) ends once modalEnded is set.
+    bool modalEnded = false;
+    INT_PTR modalResult = 0;
 
     bool IsEnabled() const { return (style & WS_DISABLED) == 0; }
     void SetEnabled(bool enabled)
@@ -80,17 +102,32 @@ Window* FindWindowLocked(HWND hwnd);
 Window* WindowOrFailLocked(HWND hwnd);
 // Whether window is a child, grandchild, ... of ancestor.
 bool IsDescendantLocked(HWND window, HWND ancestor);
+// The first window of queue's thread that waits to be painted and that
+// matches, or null.
+HWND WindowToPaintLocked(const MessageQueue& queue, const std::function<bool(HWND)>& matches);
+// Every window, parents before children, in creation order.
+std::vector<Window*> AllWindowsLocked();
 // Forgets every window of a thread that has exited, without calling their
 // procedures: the objects they refer to died with the thread.
 void RemoveWindowsOfQueueLocked(const MessageQueue& queue);
 // Calls hwnd's window procedure on the calling thread. Returns its result,
 // or 0 with ERROR_INVALID_WINDOW_HANDLE when hwnd is not a window.
 LRESULT CallWindowProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+// Whether hwnd takes a person's input: it and every window it belongs to
+// (parents, and the owner of its top-level window) are enabled.
+bool AcceptsInput(HWND hwnd);
+// The window's size less its frame and title bar.
+SIZE ClientSizeLocked(const Window& window);
+// Changes a window's state under the lock, then tells the view, unless
+// change returns false (nothing changed). False when hwnd is no window.
+bool ChangeWindow(HWND hwnd, WindowChange what, const std::function<bool(Window&)>& change);
 
 // ---- Message queues (message.cpp).
 
 // The calling thread's queue, made on first use.
 std::shared_ptr<MessageQueue> CurrentThreadQueue();
+// The queue of the thread threadId, or null when it has none.
+std::shared_ptr<MessageQueue> QueueOfThreadLocked(DWORD threadId);
 // Does now what the thread's exit does to its queue: releases its waiting
 // senders with 0 and forgets its windows. For a thread start routine to
 // call before the thread counts as ended.
@@ -107,5 +144,24 @@ void DispatchIncomingSentMessages();
 // or this call), or until timeoutMs passes (INFINITE: no limit). Does not
 // handle what arrived. Returns true for an arrival, false on time-out.
 bool WaitForQueueInput(DWORD timeoutMs);
+// Runs task on the thread that owns hwnd, waiting for it as SendMessageW
+// waits, and returns its result; runs it at once on the owner's own
+// thread. Returns 0 with the last error set when hwnd is no window.
+LRESULT RunOnWindowThread(HWND hwnd, const std::function<LRESULT()>& task);
+// Runs the calling thread's messages until the modal loop of hwnd ends
+// (EndModalLoop) or hwnd goes away, and returns its result. With
+// dialogKeys, messages for the dialog hwnd go through IsDialogMessageW
+// first. A WM_QUIT ends the loop and is posted again for the loop outside.
+INT_PTR RunModalLoop(HWND hwnd, bool dialogKeys);
+
+// ---- The predefined window classes (controls.cpp, dialog.cpp).
+
+void RegisterSystemClasses();
+void RegisterProgressClass();
+extern const char16_t kDialogClass[];
+
+// ---- Views (view.cpp).
+
+void NotifyView(HWND hwnd, WindowChange change);
 
 }  // namespace platform
