@@ -9,10 +9,10 @@ const char16_t kNotStarted[] = u"corvane-cli: 无法启动复制 / the copy coul
 
 std::u16string StatusText(const CopyProgress& progress)
 {
-    WCHAR text[COPY_STATUS_CCH];
-    if (!FormatCopyStatus(&progress, text, COPY_STATUS_CCH))
+    CString text;
+    if (!FormatCopyStatus(&progress, text))
         return u"";
-    return text;
+    return text.GetString();
 }
 
 bool IsEndReport(const CopyProgress& progress)

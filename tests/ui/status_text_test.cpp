@@ -34,10 +34,10 @@ TEST(StatusText, EachStateHasItsWords)
         StringCchCopyW(progress.szCurrentFile, COPY_PATH_CCH, test::W(c.file).c_str());
         progress.nTotalFiles = c.total;
         progress.nCopiedFiles = c.copied;
-        WCHAR text[COPY_STATUS_CCH] = u"untouched";
-        BOOL shown = FormatCopyStatus(&progress, text, COPY_STATUS_CCH);
+        CString text = u"untouched";
+        BOOL shown = FormatCopyStatus(&progress, text);
         EXPECT_EQ(shown, c.expected != nullptr) << c.state;
-        EXPECT_EQ(test::U8(text), c.expected ? c.expected : "untouched");
+        EXPECT_EQ(test::U8(text.GetString()), c.expected ? c.expected : "untouched");
     }
 }
 
@@ -48,9 +48,9 @@ TEST(StatusText, ALongestPathFitsWhole)
     progress.nError = CopyErrorCreateTarget;
     std::u16string path(COPY_PATH_CCH - 1, u'p');
     StringCchCopyW(progress.szCurrentFile, COPY_PATH_CCH, path.c_str());
-    WCHAR text[COPY_STATUS_CCH];
-    ASSERT_TRUE(FormatCopyStatus(&progress, text, COPY_STATUS_CCH));
-    EXPECT_EQ(std::u16string(text), u"复制" + path + u"错误,(错误号:2)");
+    CString text;
+    ASSERT_TRUE(FormatCopyStatus(&progress, text));
+    EXPECT_EQ(std::u16string(text.GetString()), u"复制" + path + u"错误,(错误号:2)");
 }
 
 }  // namespace
