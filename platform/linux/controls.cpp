@@ -170,7 +170,9 @@ LRESULT CALLBACK ProgressProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPa
     }
 }
 
-void Register(const char16_t* name, WNDPROC proc, int extraBytes = 0)
+}  // namespace
+
+void RegisterInternalClass(const char16_t* name, WNDPROC proc, int extraBytes)
 {
     WNDCLASSW cls = {};
     cls.lpfnWndProc = proc;
@@ -179,7 +181,11 @@ void Register(const char16_t* name, WNDPROC proc, int extraBytes = 0)
     RegisterClassW(&cls);
 }
 
-}  // namespace
+void KeepCreationParameter(HWND hwnd, LPARAM createStruct)
+{
+    auto* cs = reinterpret_cast<const CREATESTRUCTW*>(createStruct);
+    SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(cs->lpCreateParams));
+}
 
 const char16_t kDialogClass[] = u"#32770";
 
@@ -187,17 +193,17 @@ void RegisterSystemClasses()
 {
     static std::once_flag once;
     std::call_once(once, [] {
-        Register(u"Static", StaticProc);
-        Register(u"Edit", EditProc);
-        Register(u"Button", ButtonProc);
-        Register(kDialogClass, DefDlgProcW, DLGWINDOWEXTRA);
+        RegisterInternalClass(u"Static", StaticProc);
+        RegisterInternalClass(u"Edit", EditProc);
+        RegisterInternalClass(u"Button", ButtonProc);
+        RegisterInternalClass(kDialogClass, DefDlgProcW, DLGWINDOWEXTRA);
     });
 }
 
 void RegisterProgressClass()
 {
     static std::once_flag once;
-    std::call_once(once, [] { Register(PROGRESS_CLASSW, ProgressProc); });
+    std::call_once(once, [] { RegisterInternalClass(PROGRESS_CLASSW, ProgressProc); });
 }
 
 }  // namespace platform

@@ -30,25 +30,10 @@ struct OpenFolderBrowser {
 LRESULT CALLBACK FolderBrowserProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
-    case WM_NCCREATE: {
-        auto* cs = reinterpret_cast<const CREATESTRUCTW*>(lParam);
-        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(cs->lpCreateParams));
-        break;
-    }
+    case WM_NCCREATE: KeepCreationParameter(hwnd, lParam); break;
     case WM_CLOSE: EndModalLoop(hwnd, 0); return 0;
     }
     return DefWindowProcW(hwnd, message, wParam, lParam);
-}
-
-void RegisterFolderBrowserClass()
-{
-    static std::once_flag once;
-    std::call_once(once, [] {
-        WNDCLASSW cls = {};
-        cls.lpfnWndProc = FolderBrowserProc;
-        cls.lpszClassName = kFolderBrowserClass;
-        RegisterClassW(&cls);
-    });
 }
 
 OpenFolderBrowser* BrowserLocked(HWND hwnd)
@@ -116,7 +101,7 @@ PIDLIST_ABSOLUTE WINAPI SHBrowseForFolderW(LPBROWSEINFOW lpbi)
         SetLastError(ERROR_INVALID_PARAMETER);
         return nullptr;
     }
-    RegisterFolderBrowserClass();
+    RegisterInternalClass(kFolderBrowserClass, FolderBrowserProc);
     OpenFolderBrowser browser{lpbi->lpszTitle ? lpbi->lpszTitle : u"", lpbi->ulFlags, std::nullopt};
     HWND owner = lpbi->hwndOwner;
     bool ownerDisabled = owner && !EnableWindow(owner, FALSE);

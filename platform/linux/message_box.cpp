@@ -43,11 +43,7 @@ INT_PTR CloseAnswer(UINT type)
 LRESULT CALLBACK MessageBoxProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
-    case WM_NCCREATE: {
-        auto* cs = reinterpret_cast<const CREATESTRUCTW*>(lParam);
-        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(cs->lpCreateParams));
-        break;
-    }
+    case WM_NCCREATE: KeepCreationParameter(hwnd, lParam); break;
     case WM_CLOSE: {
         auto* box = reinterpret_cast<const OpenMessageBox*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
         if (INT_PTR answer = CloseAnswer(box->type))
@@ -56,17 +52,6 @@ LRESULT CALLBACK MessageBoxProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM l
     }
     }
     return DefWindowProcW(hwnd, message, wParam, lParam);
-}
-
-void RegisterMessageBoxClass()
-{
-    static std::once_flag once;
-    std::call_once(once, [] {
-        WNDCLASSW cls = {};
-        cls.lpfnWndProc = MessageBoxProc;
-        cls.lpszClassName = kMessageBoxClass;
-        RegisterClassW(&cls);
-    });
 }
 
 HWND CreateMessageBoxWindow(HWND owner, LPCWSTR caption, OpenMessageBox* box)
@@ -101,7 +86,7 @@ int WINAPI MessageBoxW(HWND hWnd, LPCWSTR lpText, LPCWSTR lpCaption, UINT uType)
 {
     if (!HasKnownButtons(uType) || (hWnd && !IsWindow(hWnd)))
         return Fail(hWnd && !IsWindow(hWnd) ? ERROR_INVALID_WINDOW_HANDLE : ERROR_INVALID_PARAMETER);
-    RegisterMessageBoxClass();
+    RegisterInternalClass(kMessageBoxClass, MessageBoxProc);
     OpenMessageBox box{lpText ? lpText : u"", uType};
     bool ownerDisabled = hWnd && !EnableWindow(hWnd, FALSE);
     HWND hwnd = CreateMessageBoxWindow(hWnd, lpCaption, &box);

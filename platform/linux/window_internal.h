@@ -159,6 +159,12 @@ INT_PTR RunModalLoop(HWND hwnd, bool dialogKeys);
 void RegisterSystemClasses();
 void RegisterProgressClass();
 extern const char16_t kDialogClass[];
+// Registers a class of the platform layer's own; registering it again does
+// nothing.
+void RegisterInternalClass(const char16_t* name, WNDPROC proc, int extraBytes = 0);
+// For windows whose state is their creation parameter (message boxes, the
+// folder browser): keeps WM_NCCREATE's lpCreateParams in GWLP_USERDATA.
+void KeepCreationParameter(HWND hwnd, LPARAM createStruct);
 
 // ---- Views (view.cpp).
 

@@ -127,6 +127,20 @@ HWND FocusHere(HWND hwnd)
     return previous;
 }
 
+// Stores in *rect what read gives for hWnd, under the lock.
+template <typename Read>
+BOOL ReadRect(HWND hwnd, LPRECT rect, Read read)
+{
+    if (!rect)
+        return Fail(ERROR_INVALID_PARAMETER);
+    std::lock_guard<std::mutex> guard(UserLock());
+    Window* window = WindowOrFailLocked(hwnd);
+    if (!window)
+        return FALSE;
+    *rect = read(*window);
+    return TRUE;
+}
+
 }  // namespace
 
 bool AcceptsInput(HWND hwnd)
@@ -266,34 +280,25 @@ HWND WINAPI GetFocus(void)
 
 BOOL WINAPI GetClientRect(HWND hWnd, LPRECT lpRect)
 {
-    if (!lpRect)
-        return Fail(ERROR_INVALID_PARAMETER);
-    std::lock_guard<std::mutex> guard(UserLock());
-    Window* window = WindowOrFailLocked(hWnd);
-    if (!window)
-        return FALSE;
-    SIZE size = ClientSizeLocked(*window);
-    *lpRect = RECT{0, 0, size.cx, size.cy};
-    return TRUE;
+    return ReadRect(hWnd, lpRect, [](const Window& window) {
+        SIZE size = ClientSizeLocked(window);
+        return RECT{0, 0, size.cx, size.cy};
+    });
 }
 
 BOOL WINAPI GetWindowRect(HWND hWnd, LPRECT lpRect)
 {
-    if (!lpRect)
-        return Fail(ERROR_INVALID_PARAMETER);
-    std::lock_guard<std::mutex> guard(UserLock());
-    Window* window = WindowOrFailLocked(hWnd);
-    if (!window)
-        return FALSE;
-    *lpRect = window->rect;
-    for (Window* parent = FindWindowLocked(window->parent); parent;
-         parent = FindWindowLocked(parent->parent)) {
-        Frame frame = FrameOf(parent->style, parent->exStyle);
-        LONG dx = parent->rect.left + frame.side;
-        LONG dy = parent->rect.top + frame.side + frame.caption;
-        *lpRect = RECT{lpRect->left + dx, lpRect->top + dy, lpRect->right + dx, lpRect->bottom + dy};
-    }
-    return TRUE;
+    return ReadRect(hWnd, lpRect, [](const Window& window) {
+        RECT rect = window.rect;
+        for (Window* parent = FindWindowLocked(window.parent); parent;
+             parent = FindWindowLocked(parent->parent)) {
+            Frame frame = FrameOf(parent->style, parent->exStyle);
+            LONG dx = parent->rect.left + frame.side;
+            LONG dy = parent->rect.top + frame.side + frame.caption;
+            rect = RECT{rect.left + dx, rect.top + dy, rect.right + dx, rect.bottom + dy};
+        }
+        return rect;
+    });
 }
 
 BOOL WINAPI SetWindowPos(HWND hWnd, HWND, int X, int Y, int cx, int cy, UINT uFlags)
