@@ -78,8 +78,22 @@ public:
     // An icon drawn into the client area of hwnd while it paints.
     virtual void IconDrawn(HWND hwnd, int x, int y, HICON icon);
 
+    // Called from any thread, also with the layer's lock held: must be
+    // cheap and must not call the layer.
     virtual DisplayMetrics Metrics() const;
     virtual DialogFontMetrics MeasureDialogFont(const std::u16string& typeface, int points) const;
+
+    // A view with an event loop of its own on the windows' thread (a
+    // toolkit's) has the layer wait through it, so its loop keeps running
+    // whenever the thread waits for messages.
+    virtual bool RunsEventLoopOn(DWORD threadId) const;
+    // Runs the loop until Wake or until timeoutMs (INFINITE: no limit).
+    virtual void WaitForEvents(DWORD timeoutMs);
+    // Runs what the loop has ready, without waiting.
+    virtual void PollEvents();
+    // A message arrived for threadId. Any thread calls it, with the
+    // layer's lock held.
+    virtual void Wake(DWORD threadId);
 };
 
 // The view in use; the default one shows nothing. Set it before the first

@@ -16,5 +16,11 @@ ensure_packages() {
 
 # The resource script is compiled with the Windows toolchain's windres,
 # which preprocesses it with the mingw C compiler and its Windows headers.
-BUILD_PACKAGES=(cmake g++ make libgtest-dev libgmock-dev
-                binutils-mingw-w64-i686 gcc-mingw-w64-i686 mingw-w64-i686-dev)
+# The window is drawn with GTK 3; its Chinese texts need a CJK font.
+BUILD_PACKAGES=(cmake g++ make pkg-config libgtest-dev libgmock-dev
+                binutils-mingw-w64-i686 gcc-mingw-w64-i686 mingw-w64-i686-dev
+                libgtk-3-dev fonts-noto-cjk)
+
+# The tests also drive the real window on a virtual X server, with a window
+# manager for its title bar, and check the desktop entry.
+TEST_PACKAGES=(xvfb xauth xdotool openbox desktop-file-utils)

@@ -93,7 +93,7 @@ void PostLocked(MessageQueue& queue, const MSG& msg)
 {
     queue.posted.push_back(msg);
     ++queue.arrivals;
-    queue.wakeUp.notify_all();
+    WakeQueueLocked(queue);
 }
 
 // ---- Sending to another thread.
@@ -112,7 +112,7 @@ bool QueueSentMessage(const std::shared_ptr<SentMessage>& sent, bool* sameThread
     if (*sameThread)
         return false;
     window->queue->incomingSent.push_back(sent);
-    window->queue->wakeUp.notify_all();
+    WakeQueueLocked(*window->queue);
     return true;
 }
 
@@ -224,6 +224,9 @@ PeekResult Peek(MSG* msg, const Filter& filter, bool remove)
 {
     if (!FilterWindowIsValid(filter.hwnd))
         return PeekResult::BadWindow;
+    WindowView& view = CurrentWindowView();
+    if (view.RunsEventLoopOn(GetCurrentThreadId()))
+        view.PollEvents();  // the view's own input and drawing keep going
     DispatchIncomingSentMessages();
     // A handler may just have destroyed the filter window.
     if (!FilterWindowIsValid(filter.hwnd))
@@ -281,9 +284,46 @@ void DispatchIncomingSentMessages()
     }
 }
 
+void WakeQueueLocked(MessageQueue& queue)
+{
+    queue.wakeUp.notify_all();
+    CurrentWindowView().Wake(queue.threadId);
+}
+
+namespace {
+
+// Waits in the view's event loop, which Wake interrupts for arrivals.
+bool WaitThroughView(WindowView& view, MessageQueue& me, DWORD timeoutMs)
+{
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    for (;;) {
+        {
+            std::lock_guard<std::mutex> guard(UserLock());
+            if (!me.incomingSent.empty() || me.arrivals != me.arrivalsSeen) {
+                me.arrivalsSeen = me.arrivals;
+                return true;
+            }
+        }
+        DWORD wait = INFINITE;
+        if (timeoutMs != INFINITE) {
+            auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                deadline - std::chrono::steady_clock::now());
+            if (left.count() <= 0)
+                return false;
+            wait = DWORD(left.count());
+        }
+        view.WaitForEvents(wait);
+    }
+}
+
+}  // namespace
+
 bool WaitForQueueInput(DWORD timeoutMs)
 {
     std::shared_ptr<MessageQueue> me = CurrentThreadQueue();
+    WindowView& view = CurrentWindowView();
+    if (view.RunsEventLoopOn(me->threadId))
+        return WaitThroughView(view, *me, timeoutMs);
     std::unique_lock<std::mutex> lock(UserLock());
     auto arrived = [&me] { return !me->incomingSent.empty() || me->arrivals != me->arrivalsSeen; };
     if (timeoutMs == INFINITE)

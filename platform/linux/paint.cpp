@@ -60,7 +60,7 @@ BOOL WINAPI InvalidateRect(HWND hWnd, const RECT*, BOOL)
         return FALSE;
     window->needsPaint = true;
     ++window->queue->arrivals;  // wakes the thread to paint
-    window->queue->wakeUp.notify_all();
+    WakeQueueLocked(*window->queue);
     return TRUE;
 }
 

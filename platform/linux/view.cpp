@@ -52,6 +52,17 @@ DialogFontMetrics WindowView::MeasureDialogFont(const std::u16string&, int point
     return metrics;
 }
 
+bool WindowView::RunsEventLoopOn(DWORD) const
+{
+    return false;
+}
+
+void WindowView::WaitForEvents(DWORD) {}
+
+void WindowView::PollEvents() {}
+
+void WindowView::Wake(DWORD) {}
+
 void SetWindowView(WindowView* view)
 {
     g_view.store(view ? view : &g_defaultView);

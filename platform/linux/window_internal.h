@@ -136,6 +136,8 @@ void CloseCurrentThreadQueue();
 // pending senders with result 0.
 void ForgetWindowMessagesLocked(MessageQueue& queue, HWND hwnd);
 
+// Wakes the thread of queue, and its view's loop, for a new arrival.
+void WakeQueueLocked(MessageQueue& queue);
 // For modal loops: runs every message that other threads have sent to the
 // calling thread's windows, including those that arrive meanwhile.
 void DispatchIncomingSentMessages();

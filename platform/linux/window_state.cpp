@@ -82,7 +82,7 @@ void ApplyShowCommand(Window& window, int command)
     }
     window.needsPaint = true;
     ++window.queue->arrivals;  // so that a waiting thread looks for the WM_PAINT
-    window.queue->wakeUp.notify_all();
+    WakeQueueLocked(*window.queue);
 }
 
 bool IsKnownShowCommand(int command)
