@@ -23,4 +23,4 @@ BUILD_PACKAGES=(cmake g++ make pkg-config libgtest-dev libgmock-dev
 
 # The tests also drive the real window on a virtual X server, with a window
 # manager for its title bar, and check the desktop entry.
-TEST_PACKAGES=(xvfb xauth xdotool openbox desktop-file-utils)
+TEST_PACKAGES=(xvfb xauth x11-utils xdotool openbox desktop-file-utils)
