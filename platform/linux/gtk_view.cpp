@@ -227,6 +227,10 @@ void GtkView::CreateDialogWindow(const WindowSnapshot& window)
     g_signal_connect(toplevel, "delete-event", G_CALLBACK(OnDelete), hwnd);
     g_signal_connect(toplevel, "key-press-event", G_CALLBACK(OnKeyPress), hwnd);
     g_signal_connect(toplevel, "window-state-event", G_CALLBACK(OnWindowState), hwnd);
+    // A fixed-size window with a minimise button and no maximise button.
+    gtk_widget_realize(toplevel);
+    gdk_window_set_functions(gtk_widget_get_window(toplevel),
+                             GdkWMFunction(GDK_FUNC_MOVE | GDK_FUNC_MINIMIZE | GDK_FUNC_CLOSE));
     m_shown[window.hwnd] = Shown{toplevel, fixed};
     Update(window, WindowChange::Shown);
 }
@@ -240,6 +244,31 @@ GtkMessageType MessageTypeOf(UINT type)
     case MB_ICONASTERISK: return GTK_MESSAGE_INFO;
     default: return GTK_MESSAGE_OTHER;
     }
+}
+
+const char* IconNameOf(UINT type)
+{
+    switch (type & MB_ICONMASK) {
+    case MB_ICONQUESTION: return "dialog-question";
+    case MB_ICONEXCLAMATION: return "dialog-warning";
+    case MB_ICONHAND: return "dialog-error";
+    case MB_ICONASTERISK: return "dialog-information";
+    default: return nullptr;
+    }
+}
+
+// GTK 3 message dialogs show no icon of their own any more; a message box
+// shows the one its type asks for.
+void ShowIcon(GtkMessageDialog* dialog, UINT type)
+{
+    const char* name = IconNameOf(type);
+    if (!name)
+        return;
+    GtkWidget* image = gtk_image_new_from_icon_name(name, GTK_ICON_SIZE_DIALOG);
+    G_GNUC_BEGIN_IGNORE_DEPRECATIONS
+    gtk_message_dialog_set_image(dialog, image);
+    G_GNUC_END_IGNORE_DEPRECATIONS
+    gtk_widget_show(image);
 }
 
 void AddButtons(GtkDialog* dialog, UINT type)
@@ -270,6 +299,8 @@ void GtkView::CreateMessageBox(const WindowSnapshot& window)
                                                MessageTypeOf(box.type), GTK_BUTTONS_NONE, "%s",
                                                Utf8(box.text).c_str());
     gtk_window_set_title(GTK_WINDOW(dialog), Utf8(box.caption).c_str());
+    gtk_widget_set_size_request(dialog, 320, -1);  // room for the caption
+    ShowIcon(GTK_MESSAGE_DIALOG(dialog), box.type);
     AddButtons(GTK_DIALOG(dialog), box.type);
     g_signal_connect(dialog, "response", G_CALLBACK(OnMessageBoxResponse), window.hwnd);
     m_shown[window.hwnd] = Shown{dialog, nullptr};
