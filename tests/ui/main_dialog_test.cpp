@@ -503,6 +503,10 @@ TEST_F(MainDialog, StopDuringTheScanEndsBeforeTheFirstFile)
     ASSERT_TRUE(view.Click(IDC_STOP));
     WaitForMessageBox();
     ASSERT_TRUE(view.AnswerMessageBox(IDYES));
+    // Once the box is gone the handler sets the stop event before it serves
+    // any report; a report served while the box was still open could let
+    // the worker pass its check before the event is set.
+    ASSERT_TRUE(view.WaitUntil([&] { return view.OpenMessageBox() == nullptr; }));
     ReleaseHeld();
     ASSERT_TRUE(WaitForStatus("复制错误,(错误号:0)"));
     EXPECT_EQ(StatusTexts(),
