@@ -30,16 +30,23 @@ using test::W;
 
 platform::WindowView* g_gtkView = nullptr;
 
-// Runs xdotool with arguments; its output without the last newline.
-std::string Xdotool(const std::vector<std::string>& arguments)
+// Runs xdotool with arguments; its output without the last newline, or
+// null when it failed.
+bool TryXdotool(const std::vector<std::string>& arguments, std::string* out)
 {
     std::vector<std::string> argv = {CORVANE_XDOTOOL};
     argv.insert(argv.end(), arguments.begin(), arguments.end());
     test::ProcessResult result = test::RunProcess(argv);
-    EXPECT_EQ(result.exitStatus, 0) << result.err;
-    std::string out = result.out;
-    while (!out.empty() && out.back() == '\n')
-        out.pop_back();
+    *out = result.out;
+    while (!out->empty() && out->back() == '\n')
+        out->pop_back();
+    return result.exitStatus == 0;
+}
+
+std::string Xdotool(const std::vector<std::string>& arguments)
+{
+    std::string out;
+    EXPECT_TRUE(TryXdotool(arguments, &out)) << "xdotool failed";
     return out;
 }
 
@@ -69,12 +76,19 @@ public:
         return WaitUntil([&] { return m_screen.OpenMessageBox() == nullptr; });
     }
 
-    // Finds the window on the screen, as the X server shows it.
+    // Finds the window on the screen, as the X server shows it. The
+    // window of an earlier run may still be on its way out meanwhile.
     bool FindWindow()
     {
-        m_windowId = Xdotool({"search", "--sync", "--onlyvisible", "--name", "个人磁盘备份工具"});
-        m_windowId = m_windowId.substr(0, m_windowId.find('\n'));
-        return !m_windowId.empty();
+        return WaitUntil([&] {
+            std::string found;
+            if (!TryXdotool({"search", "--onlyvisible", "--name", "个人磁盘备份工具"}, &found) ||
+                found.empty() || found.find('\n') != std::string::npos)
+                return false;
+            std::string name;
+            m_windowId = found;
+            return TryXdotool({"getwindowname", m_windowId}, &name);
+        });
     }
     const std::string& WindowId() const { return m_windowId; }
 
@@ -147,6 +161,7 @@ protected:
         int exitCode = AfxWinMain(GetModuleHandleW(nullptr), nullptr, noArguments, SW_SHOWNORMAL);
         programEnded = true;
         personThread.join();
+        g_gtkView->PollEvents();  // the X server forgets the closed windows
         platform::SetWindowView(nullptr);
         return exitCode;
     }
