@@ -22,5 +22,7 @@ BUILD_PACKAGES=(cmake g++ make pkg-config libgtest-dev libgmock-dev
                 libgtk-3-dev fonts-noto-cjk)
 
 # The tests also drive the real window on a virtual X server, with a window
-# manager for its title bar, and check the desktop entry.
-TEST_PACKAGES=(xvfb xauth x11-utils xdotool openbox desktop-file-utils)
+# manager for its title bar, check the desktop entry, and run the Windows
+# program, built for x86_64, under Wine.
+TEST_PACKAGES=(xvfb xauth x11-utils xdotool openbox desktop-file-utils
+               g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine64 file)
