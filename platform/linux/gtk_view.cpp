@@ -316,6 +316,10 @@ void GtkView::CreateFolderChooser(const WindowSnapshot& window)
         "取消", GTK_RESPONSE_CANCEL, "选择", GTK_RESPONSE_ACCEPT, nullptr);
     gtk_window_set_modal(GTK_WINDOW(dialog), TRUE);
     gtk_file_chooser_set_local_only(GTK_FILE_CHOOSER(dialog), TRUE);
+    gtk_dialog_set_default_response(GTK_DIALOG(dialog), GTK_RESPONSE_ACCEPT);
+    // The browser starts at the top of the person's own files, with no
+    // folder chosen in advance.
+    gtk_file_chooser_set_current_folder(GTK_FILE_CHOOSER(dialog), g_get_home_dir());
     g_signal_connect(dialog, "response", G_CALLBACK(OnFolderChosen), window.hwnd);
     m_shown[window.hwnd] = Shown{dialog, nullptr};
     gtk_widget_show_all(dialog);

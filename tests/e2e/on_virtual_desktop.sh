@@ -3,6 +3,8 @@
 # manager, so windows get title bars and Alt+F4 closes them.
 #   on_virtual_desktop.sh COMMAND [ARGUMENTS...]
 set -euo pipefail
+# No session bus here: settings stay in memory, and no accessibility bridge.
+export GSETTINGS_BACKEND=memory NO_AT_BRIDGE=1
 inner=$(cat <<'SCRIPT'
 openbox >/dev/null 2>&1 &
 wm=$!

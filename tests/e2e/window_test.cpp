@@ -265,4 +265,35 @@ TEST_F(WindowOnDesktop, ClosingDuringACopyAsksFirst)
     EXPECT_EQ(exitCode, 0);
 }
 
+TEST_F(WindowOnDesktop, TheFolderChooserFillsAFieldOnlyWhenAFolderIsChosen)
+{
+    Run([&](Person& person) {
+        person.TypeInto(IDC_SOURCE_EDIT, "typed");
+        for (bool choose : {false, true}) {
+            person.Click(IDC_BROWSE_SOURCE);
+            std::string chooser;
+            ASSERT_TRUE(person.WaitUntil([&] {
+                return TryXdotool({"search", "--onlyvisible", "--name", "^请选择源路径:$"}, &chooser);
+            })) << "no folder chooser titled 请选择源路径:";
+            if (choose) {
+                // Typed into the chooser's location field, Enter opens the
+                // folder; Enter again chooses the open folder.
+                Xdotool({"key", "ctrl+l"});
+                Xdotool({"type", "--delay", "2", source});
+                Xdotool({"key", "Return"});
+                usleep(700 * 1000);
+                Xdotool({"key", "Return"});
+            } else {
+                Xdotool({"key", "Escape"});
+            }
+            std::u16string expected = choose ? W(source) : u"typed";
+            EXPECT_TRUE(person.WaitUntil([&] { return person.Text(IDC_SOURCE_EDIT) == expected; }))
+                << "the field shows " << test::U8(person.Text(IDC_SOURCE_EDIT).c_str());
+            ASSERT_TRUE(person.WaitUntil([&] {
+                return platform::HeadlessView().OpenFolderBrowser() == nullptr;
+            }));
+        }
+    });
+}
+
 }  // namespace
