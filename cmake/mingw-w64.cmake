@@ -1,0 +1,14 @@
+# Cross-compiles the Windows program with mingw-w64. CORVANE_MINGW_ARCH
+# picks the processor: i686 (the default) or x86_64.
+set(CORVANE_MINGW_ARCH i686 CACHE STRING "mingw-w64 processor: i686 or x86_64")
+list(APPEND CMAKE_TRY_COMPILE_PLATFORM_VARIABLES CORVANE_MINGW_ARCH)
+set(triplet ${CORVANE_MINGW_ARCH}-w64-mingw32)
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR ${CORVANE_MINGW_ARCH})
+set(CMAKE_C_COMPILER ${triplet}-gcc)
+set(CMAKE_CXX_COMPILER ${triplet}-g++)
+set(CMAKE_RC_COMPILER ${triplet}-windres)
+set(CMAKE_FIND_ROOT_PATH /usr/${triplet})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
