@@ -466,9 +466,8 @@ gboolean GtkView::OnWindowState(GtkWidget*, GdkEventWindowState* event, gpointer
     return FALSE;
 }
 
-void GtkView::OnClicked(GtkButton* button, gpointer hwnd)
+void GtkView::OnClicked(GtkButton*, gpointer hwnd)
 {
-    (void)button;
     PostMessageW(static_cast<HWND>(hwnd), BM_CLICK, 0, 0);
 }
 
