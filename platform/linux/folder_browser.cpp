@@ -30,7 +30,7 @@ struct OpenFolderBrowser {
 LRESULT CALLBACK FolderBrowserProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
-    case WM_NCCREATE: KeepCreationParameter(hwnd, lParam); break;
+    case WM_CREATE: KeepCreationParameter(hwnd, lParam); break;
     case WM_CLOSE: EndModalLoop(hwnd, 0); return 0;
     }
     return DefWindowProcW(hwnd, message, wParam, lParam);

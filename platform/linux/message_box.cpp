@@ -43,10 +43,10 @@ INT_PTR CloseAnswer(UINT type)
 LRESULT CALLBACK MessageBoxProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
-    case WM_NCCREATE: KeepCreationParameter(hwnd, lParam); break;
+    case WM_CREATE: KeepCreationParameter(hwnd, lParam); break;
     case WM_CLOSE: {
         auto* box = reinterpret_cast<const OpenMessageBox*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-        if (INT_PTR answer = CloseAnswer(box->type))
+        if (INT_PTR answer = box ? CloseAnswer(box->type) : 0)
             EndModalLoop(hwnd, answer);
         return 0;
     }

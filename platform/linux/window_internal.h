@@ -165,7 +165,9 @@ extern const char16_t kDialogClass[];
 // nothing.
 void RegisterInternalClass(const char16_t* name, WNDPROC proc, int extraBytes = 0);
 // For windows whose state is their creation parameter (message boxes, the
-// folder browser): keeps WM_NCCREATE's lpCreateParams in GWLP_USERDATA.
+// folder browser): keeps WM_CREATE's lpCreateParams in GWLP_USERDATA. By
+// WM_CREATE the window has its text, so whoever finds the parameter finds
+// the window complete.
 void KeepCreationParameter(HWND hwnd, LPARAM createStruct);
 
 // ---- Views (view.cpp).
