@@ -20,6 +20,10 @@ CString::CString(LPCWSTR psz)
     *this = psz;
 }
 
+CString::CString(LPCWSTR pch, int nLength) : m_text(pch, size_t(nLength > 0 ? nLength : 0))
+{
+}
+
 CString& CString::operator=(LPCWSTR psz)
 {
     if (psz)

@@ -11,6 +11,8 @@ class CString {
 public:
     CString() = default;
     CString(LPCWSTR psz);  // implicit, like the framework's own
+    // The first nLength units of pch.
+    CString(LPCWSTR pch, int nLength);
 
     int GetLength() const { return int(m_text.size()); }
     BOOL IsEmpty() const { return m_text.empty(); }

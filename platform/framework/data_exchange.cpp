@@ -21,11 +21,8 @@ void DDX_Text(CDataExchange* pDX, int nIDC, CString& value)
     HWND control = pDX->PrepareCtrl(nIDC);
     if (!control)
         return;
-    if (pDX->m_bSaveAndValidate) {
-        int length = ::GetWindowTextLengthW(control);
-        ::GetWindowTextW(control, value.GetBuffer(length), length + 1);
-        value.ReleaseBuffer();
-    } else {
+    if (pDX->m_bSaveAndValidate)
+        AfxGetWindowText(control, value);
+    else
         ::SetWindowTextW(control, value);
-    }
 }

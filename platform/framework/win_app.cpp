@@ -13,17 +13,14 @@ CString BaseNameWithoutExtension(LPCWSTR path)
         if (*p == '\\' || *p == '/')
             name = p + 1;
     }
-    CString title(name);
-    int end = title.GetLength();
-    for (int i = end - 1; i > 0; --i) {
-        if (title.GetAt(i) == '.') {
-            end = i;
+    LPCWSTR end = name + std::char_traits<WCHAR>::length(name);
+    for (LPCWSTR p = end - 1; p > name; --p) {
+        if (*p == '.') {
+            end = p;
             break;
         }
     }
-    title.GetBuffer(0);
-    title.ReleaseBuffer(end);
-    return title;
+    return CString(name, int(end - name));
 }
 
 void StopSockets()

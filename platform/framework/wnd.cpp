@@ -71,11 +71,16 @@ void CWnd::SetWindowText(LPCWSTR lpszString)
     ::SetWindowTextW(m_hWnd, lpszString);
 }
 
+void AfxGetWindowText(HWND hWnd, CString& rString)
+{
+    int length = ::GetWindowTextLengthW(hWnd);
+    ::GetWindowTextW(hWnd, rString.GetBuffer(length), length + 1);
+    rString.ReleaseBuffer();
+}
+
 void CWnd::GetWindowText(CString& rString) const
 {
-    int length = ::GetWindowTextLengthW(m_hWnd);
-    ::GetWindowTextW(m_hWnd, rString.GetBuffer(length), length + 1);
-    rString.ReleaseBuffer();
+    AfxGetWindowText(m_hWnd, rString);
 }
 
 LRESULT CWnd::SendMessage(UINT message, WPARAM wParam, LPARAM lParam) const

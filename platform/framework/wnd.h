@@ -7,6 +7,9 @@
 
 class CDataExchange;
 
+// Copies the whole text of the window hWnd into rString.
+void AfxGetWindowText(HWND hWnd, CString& rString);
+
 class CWnd : public CCmdTarget {
 public:
     CWnd() = default;

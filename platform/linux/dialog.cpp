@@ -145,7 +145,7 @@ bool IsInDialog(HWND dialog, HWND hwnd)
 int DefaultCommandId(HWND dialog)
 {
     for (const WindowSnapshot& control : ChildrenOf(dialog)) {
-        if (control.className == u"Button" && (control.style & 0xF) == BS_DEFPUSHBUTTON)
+        if (SameClassName(control.className, u"Button") && (control.style & 0xF) == BS_DEFPUSHBUTTON)
             return control.id;
     }
     return IDOK;
@@ -211,15 +211,9 @@ INT_PTR WINAPI DialogBoxParamW(HINSTANCE hInstance, LPCWSTR lpTemplateName, HWND
     DialogTemplate dialog;
     if (!LoadDialogTemplate(hInstance, lpTemplateName, &dialog))
         return -1;
+    DisabledOwner disabled(hWndParent);
     HWND hwnd = CreateDialogFromTemplate(dialog, hWndParent, lpDialogFunc, dwInitParam, hInstance);
-    if (!hwnd)
-        return -1;
-    bool ownerDisabled = hWndParent && !EnableWindow(hWndParent, FALSE);
-    INT_PTR result = RunModalLoop(hwnd, true);
-    if (ownerDisabled)
-        EnableWindow(hWndParent, TRUE);
-    DestroyWindow(hwnd);
-    return result;
+    return hwnd ? RunModalWindow(hwnd, true) : -1;
 }
 
 BOOL WINAPI EndDialog(HWND hDlg, INT_PTR nResult)

@@ -103,16 +103,14 @@ PIDLIST_ABSOLUTE WINAPI SHBrowseForFolderW(LPBROWSEINFOW lpbi)
     }
     RegisterInternalClass(kFolderBrowserClass, FolderBrowserProc);
     OpenFolderBrowser browser{lpbi->lpszTitle ? lpbi->lpszTitle : u"", lpbi->ulFlags, std::nullopt};
-    HWND owner = lpbi->hwndOwner;
-    bool ownerDisabled = owner && !EnableWindow(owner, FALSE);
-    HWND hwnd = CreateWindowExW(0, kFolderBrowserClass, browser.title.c_str(),
-                                WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_VISIBLE, 0, 0, 400, 480,
-                                owner, nullptr, nullptr, &browser);
-    INT_PTR chosen = hwnd ? RunModalLoop(hwnd, false) : 0;
-    if (ownerDisabled)
-        EnableWindow(owner, TRUE);
-    if (hwnd)
-        DestroyWindow(hwnd);
+    INT_PTR chosen = 0;
+    {
+        DisabledOwner disabled(lpbi->hwndOwner);
+        HWND hwnd = CreateWindowExW(0, kFolderBrowserClass, browser.title.c_str(),
+                                    WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_VISIBLE, 0, 0, 400, 480,
+                                    lpbi->hwndOwner, nullptr, nullptr, &browser);
+        chosen = hwnd ? RunModalWindow(hwnd, false) : 0;
+    }
     if (chosen != 1 || !browser.chosen)
         return nullptr;
     if (lpbi->pszDisplayName)

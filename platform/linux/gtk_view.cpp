@@ -33,12 +33,7 @@ std::u16string FromUtf8(const char* text)
 
 bool IsClass(const WindowSnapshot& window, const char16_t* name)
 {
-    const std::u16string& a = window.className;
-    std::u16string b = name;
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char16_t x, char16_t y) {
-               auto lower = [](char16_t c) { return c >= u'A' && c <= u'Z' ? char16_t(c + 32) : c; };
-               return lower(x) == lower(y);
-           });
+    return SameClassName(window.className, name);
 }
 
 GdkPixbuf* PixbufOf(HICON icon)

@@ -368,6 +368,8 @@ bool ModalLoopEnded(HWND hwnd, INT_PTR* result)
 
 }  // namespace
 
+namespace {
+
 INT_PTR RunModalLoop(HWND hwnd, bool dialogKeys)
 {
     INT_PTR result = 0;
@@ -386,6 +388,26 @@ INT_PTR RunModalLoop(HWND hwnd, bool dialogKeys)
         DispatchMessageW(&msg);
     }
     return result;
+}
+
+}  // namespace
+
+INT_PTR RunModalWindow(HWND hwnd, bool dialogKeys)
+{
+    INT_PTR result = RunModalLoop(hwnd, dialogKeys);
+    DestroyWindow(hwnd);
+    return result;
+}
+
+DisabledOwner::DisabledOwner(HWND owner)
+    : m_owner(owner && !EnableWindow(owner, FALSE) ? owner : nullptr)
+{
+}
+
+DisabledOwner::~DisabledOwner()
+{
+    if (m_owner)
+        EnableWindow(m_owner, TRUE);
 }
 
 bool EndModalLoop(HWND hwnd, INT_PTR result)

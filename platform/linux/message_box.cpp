@@ -88,12 +88,7 @@ int WINAPI MessageBoxW(HWND hWnd, LPCWSTR lpText, LPCWSTR lpCaption, UINT uType)
         return Fail(hWnd && !IsWindow(hWnd) ? ERROR_INVALID_WINDOW_HANDLE : ERROR_INVALID_PARAMETER);
     RegisterInternalClass(kMessageBoxClass, MessageBoxProc);
     OpenMessageBox box{lpText ? lpText : u"", uType};
-    bool ownerDisabled = hWnd && !EnableWindow(hWnd, FALSE);
+    DisabledOwner disabled(hWnd);
     HWND hwnd = CreateMessageBoxWindow(hWnd, lpCaption, &box);
-    INT_PTR answer = hwnd ? RunModalLoop(hwnd, false) : 0;
-    if (ownerDisabled)
-        EnableWindow(hWnd, TRUE);
-    if (hwnd)
-        DestroyWindow(hwnd);
-    return int(answer);
+    return hwnd ? int(RunModalWindow(hwnd, false)) : 0;
 }

@@ -49,13 +49,6 @@ char16_t AsciiLower(char16_t c)
     return (c >= u'A' && c <= u'Z') ? char16_t(c - u'A' + u'a') : c;
 }
 
-bool SameClassName(const std::u16string& a, const std::u16string& b)
-{
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(),
-                      [](char16_t x, char16_t y) { return AsciiLower(x) == AsciiLower(y); });
-}
-
 bool IsAtomName(LPCWSTR name)
 {
     return reinterpret_cast<uintptr_t>(name) <= 0xFFFF;
@@ -337,6 +330,13 @@ LRESULT TextLengthOf(HWND hwnd)
 }
 
 }  // namespace
+
+bool SameClassName(const std::u16string& a, const std::u16string& b)
+{
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(),
+                      [](char16_t x, char16_t y) { return AsciiLower(x) == AsciiLower(y); });
+}
 
 std::mutex& UserLock()
 {

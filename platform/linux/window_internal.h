@@ -100,6 +100,8 @@ std::mutex& UserLock();
 Window* FindWindowLocked(HWND hwnd);
 // The same, setting ERROR_INVALID_WINDOW_HANDLE when there is none.
 Window* WindowOrFailLocked(HWND hwnd);
+// Whether two class names are the same; case does not count, as on Windows.
+bool SameClassName(const std::u16string& a, const std::u16string& b);
 // Whether window is a child, grandchild, ... of ancestor.
 bool IsDescendantLocked(HWND window, HWND ancestor);
 // The first window of queue's thread that waits to be painted and that
@@ -151,10 +153,24 @@ bool WaitForQueueInput(DWORD timeoutMs);
 // thread. Returns 0 with the last error set when hwnd is no window.
 LRESULT RunOnWindowThread(HWND hwnd, const std::function<LRESULT()>& task);
 // Runs the calling thread's messages until the modal loop of hwnd ends
-// (EndModalLoop) or hwnd goes away, and returns its result. With
-// dialogKeys, messages for the dialog hwnd go through IsDialogMessageW
-// first. A WM_QUIT ends the loop and is posted again for the loop outside.
-INT_PTR RunModalLoop(HWND hwnd, bool dialogKeys);
+// (EndModalLoop) or hwnd goes away, then destroys hwnd and returns the
+// loop's result. With dialogKeys, messages for the dialog hwnd go through
+// IsDialogMessageW first. A WM_QUIT ends the loop and is posted again for
+// the loop outside.
+INT_PTR RunModalWindow(HWND hwnd, bool dialogKeys);
+
+// Keeps the owner of a modal window disabled while it lives, as long as it
+// was enabled before: a person cannot reach a window under a question.
+class DisabledOwner {
+public:
+    explicit DisabledOwner(HWND owner);
+    ~DisabledOwner();
+    DisabledOwner(const DisabledOwner&) = delete;
+    DisabledOwner& operator=(const DisabledOwner&) = delete;
+
+private:
+    HWND m_owner;
+};
 
 // ---- The predefined window classes (controls.cpp, dialog.cpp).
 
