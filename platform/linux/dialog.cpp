@@ -213,7 +213,7 @@ INT_PTR WINAPI DialogBoxParamW(HINSTANCE hInstance, LPCWSTR lpTemplateName, HWND
         return -1;
     DisabledOwner disabled(hWndParent);
     HWND hwnd = CreateDialogFromTemplate(dialog, hWndParent, lpDialogFunc, dwInitParam, hInstance);
-    return hwnd ? RunModalWindow(hwnd, true) : -1;
+    return hwnd ? RunModalWindow(hwnd, true, disabled) : -1;
 }
 
 BOOL WINAPI EndDialog(HWND hDlg, INT_PTR nResult)

@@ -109,7 +109,7 @@ PIDLIST_ABSOLUTE WINAPI SHBrowseForFolderW(LPBROWSEINFOW lpbi)
         HWND hwnd = CreateWindowExW(0, kFolderBrowserClass, browser.title.c_str(),
                                     WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_VISIBLE, 0, 0, 400, 480,
                                     lpbi->hwndOwner, nullptr, nullptr, &browser);
-        chosen = hwnd ? RunModalWindow(hwnd, false) : 0;
+        chosen = hwnd ? RunModalWindow(hwnd, false, disabled) : 0;
     }
     if (chosen != 1 || !browser.chosen)
         return nullptr;

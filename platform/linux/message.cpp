@@ -392,9 +392,10 @@ INT_PTR RunModalLoop(HWND hwnd, bool dialogKeys)
 
 }  // namespace
 
-INT_PTR RunModalWindow(HWND hwnd, bool dialogKeys)
+INT_PTR RunModalWindow(HWND hwnd, bool dialogKeys, DisabledOwner& owner)
 {
     INT_PTR result = RunModalLoop(hwnd, dialogKeys);
+    owner.Restore();
     DestroyWindow(hwnd);
     return result;
 }
@@ -404,10 +405,11 @@ DisabledOwner::DisabledOwner(HWND owner)
 {
 }
 
-DisabledOwner::~DisabledOwner()
+void DisabledOwner::Restore()
 {
     if (m_owner)
         EnableWindow(m_owner, TRUE);
+    m_owner = nullptr;
 }
 
 bool EndModalLoop(HWND hwnd, INT_PTR result)

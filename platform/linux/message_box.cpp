@@ -90,5 +90,5 @@ int WINAPI MessageBoxW(HWND hWnd, LPCWSTR lpText, LPCWSTR lpCaption, UINT uType)
     OpenMessageBox box{lpText ? lpText : u"", uType};
     DisabledOwner disabled(hWnd);
     HWND hwnd = CreateMessageBoxWindow(hWnd, lpCaption, &box);
-    return hwnd ? int(RunModalWindow(hwnd, false)) : 0;
+    return hwnd ? int(RunModalWindow(hwnd, false, disabled)) : 0;
 }

@@ -152,25 +152,29 @@ bool WaitForQueueInput(DWORD timeoutMs);
 // waits, and returns its result; runs it at once on the owner's own
 // thread. Returns 0 with the last error set when hwnd is no window.
 LRESULT RunOnWindowThread(HWND hwnd, const std::function<LRESULT()>& task);
-// Runs the calling thread's messages until the modal loop of hwnd ends
-// (EndModalLoop) or hwnd goes away, then destroys hwnd and returns the
-// loop's result. With dialogKeys, messages for the dialog hwnd go through
-// IsDialogMessageW first. A WM_QUIT ends the loop and is posted again for
-// the loop outside.
-INT_PTR RunModalWindow(HWND hwnd, bool dialogKeys);
-
-// Keeps the owner of a modal window disabled while it lives, as long as it
-// was enabled before: a person cannot reach a window under a question.
+// Keeps the owner of a modal window disabled, if it was enabled, until
+// Restore or the end of its life: a person cannot reach a window under a
+// question.
 class DisabledOwner {
 public:
     explicit DisabledOwner(HWND owner);
-    ~DisabledOwner();
+    ~DisabledOwner() { Restore(); }
     DisabledOwner(const DisabledOwner&) = delete;
     DisabledOwner& operator=(const DisabledOwner&) = delete;
+
+    void Restore();
 
 private:
     HWND m_owner;
 };
+
+// Runs the calling thread's messages until the modal loop of hwnd ends
+// (EndModalLoop) or hwnd goes away. Then enables the owner again and only
+// after that destroys hwnd, so that no one finds both unusable; returns
+// the loop's result. With dialogKeys, messages for the dialog hwnd go
+// through IsDialogMessageW first. A WM_QUIT ends the loop and is posted
+// again for the loop outside.
+INT_PTR RunModalWindow(HWND hwnd, bool dialogKeys, DisabledOwner& owner);
 
 // ---- The predefined window classes (controls.cpp, dialog.cpp).
 
