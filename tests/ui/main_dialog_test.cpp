@@ -116,7 +116,15 @@ protected:
         return shown;
     }
 
-    bool WaitForStatus(const std::string& text) { return WaitForText(IDC_STATUS, W(text)); }
+    // The view hears of a change just after the window has it: the status
+    // line is shown once the history of changes has its text too.
+    bool WaitForStatus(const std::string& text)
+    {
+        return WaitForText(IDC_STATUS, W(text)) && view.WaitUntil([&] {
+                   std::vector<std::string> texts = StatusTexts();
+                   return !texts.empty() && texts.back() == text;
+               });
+    }
 
     // The end report shows its text first and then turns the buttons.
     bool WaitForEnd(const std::string& text)
@@ -366,15 +374,24 @@ TEST_F(MainDialog, StartTurnsTheButtonsBeforeTheFirstReport)
     view.ForgetHistory();
     ASSERT_TRUE(view.Click(IDC_START));
     ASSERT_TRUE(WaitForEnd("复制完毕(共1个文件,复制了1个文件)"));
-    std::vector<std::string> order;
-    for (const HeadlessView::Change& change : view.Changes()) {
-        int id = change.window.id;
-        if (change.what == WindowChange::Enabled && (id == IDC_START || id == IDC_STOP))
-            order.push_back(std::string(id == IDC_START ? "start " : "stop ") +
-                            (change.window.enabled() ? "on" : "off"));
-        else if (change.what == WindowChange::Text && id == IDC_STATUS && order.size() < 3)
-            order.push_back("report");
-    }
+    auto buttonsAndReports = [&] {
+        std::vector<std::string> order;
+        for (const HeadlessView::Change& change : view.Changes()) {
+            int id = change.window.id;
+            if (change.what == WindowChange::Enabled && (id == IDC_START || id == IDC_STOP))
+                order.push_back(std::string(id == IDC_START ? "start " : "stop ") +
+                                (change.window.enabled() ? "on" : "off"));
+            else if (change.what == WindowChange::Text && id == IDC_STATUS && order.size() < 3)
+                order.push_back("report");
+        }
+        return order;
+    };
+    // The history hears of the last change just after the window has it.
+    view.WaitUntil([&] {
+        std::vector<std::string> order = buttonsAndReports();
+        return !order.empty() && order.back() == "stop off";
+    });
+    std::vector<std::string> order = buttonsAndReports();
     ASSERT_GE(order.size(), 3u);
     EXPECT_EQ(std::vector<std::string>(order.begin(), order.begin() + 3),
               (std::vector<std::string>{"start off", "stop on", "report"}));
